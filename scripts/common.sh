@@ -1,0 +1,101 @@
+# Helpers shared by the scripts in this directory. Source it; do not run it.
+# Every helper is safe to call repeatedly and from parallel processes.
+
+# Prints "SCRIPT: MESSAGE" on stderr and exits 1.
+velmora_die() {
+  echo "$(basename "$0"): $*" >&2
+  exit 1
+}
+
+# Fails with a pointer to install-deps.sh unless every named command exists.
+velmora_need() {
+  local c
+  for c in "$@"; do
+    command -v "$c" >/dev/null 2>&1 ||
+      velmora_die "'$c' not found; run scripts/install-deps.sh first"
+  done
+}
+
+# True when CI is set to something other than empty, 0 or false.
+velmora_in_ci() {
+  case "${CI:-}" in
+    '' | 0 | false | FALSE | False) return 1 ;;
+    *) return 0 ;;
+  esac
+}
+
+# Prints the Wine prefix to use when none is given explicitly.
+velmora_default_prefix() {
+  local home=${HOME:-}
+  [[ -n $home ]] || home=$(getent passwd "$(id -u)" | cut -d: -f6)
+  echo "${VELMORA_WINEPREFIX:-$home/.cache/velmora/wine}"
+}
+
+# Deletes Wine's harmless complaints from a stream (stdin to stdout), line by line
+# so that what remains still arrives as it is written.
+velmora_filter_wine_noise() {
+  sed -u -E \
+    -e '/wine32 is missing|it looks like wine32/d' \
+    -e '/multiarch needs to be enabled first|as root, please/d' \
+    -e '/dpkg --add-architecture i386|apt-get install wine32/d' \
+    -e '/rundll32\.exe.*c0000135/d'
+}
+
+# True when an X server answers on display $1.
+velmora_display_ok() {
+  xdpyinfo -display "$1" >/dev/null 2>&1
+}
+
+# Removes the lock and socket of display number $1 if the process that owned
+# them is gone (or is not an X server: pids get reused after a restart).
+velmora_clear_stale_x_lock() {
+  local n=$1 lock=/tmp/.X$1-lock pid comm
+  [[ -f $lock ]] || return 0
+  pid=$(tr -dc '0-9' <"$lock")
+  comm=$(cat "/proc/$pid/comm" 2>/dev/null || true)
+  case "$comm" in
+    Xvfb | Xorg | X | Xwayland | Xephyr | Xvnc) return 0 ;;
+  esac
+  rm -f "$lock" "/tmp/.X11-unix/X$n"
+}
+
+# Makes sure DISPLAY names a working X server and exports it. Keeps a usable
+# DISPLAY unless $1 is 1; otherwise uses the shared virtual screen
+# ${VELMORA_XVFB_DISPLAY:-:87}, starting it if nobody has yet. The server is
+# left running for later calls.
+velmora_ensure_display() {
+  local force=${1:-0}
+  if [[ $force != 1 && -n ${DISPLAY:-} ]] && velmora_display_ok "$DISPLAY"; then
+    export DISPLAY
+    return 0
+  fi
+  local d=${VELMORA_XVFB_DISPLAY:-:87}
+  export DISPLAY=$d
+  velmora_display_ok "$d" && return 0
+  velmora_need Xvfb xdpyinfo
+  local n=${d#:}
+  n=${n%%.*}
+  local lock=/tmp/velmora-xvfb-$n.lock log=/tmp/velmora-xvfb-$n.log
+  (
+    flock -w 120 9 || velmora_die "timed out waiting for $lock"
+    velmora_display_ok "$d" && exit 0
+    velmora_clear_stale_x_lock "$n"
+    # setsid and closed descriptors: the server must not hold a caller's pipe
+    # (ctest waits for those to close) or this lock.
+    setsid Xvfb "$d" -screen 0 1024x768x24 -nolisten tcp \
+      </dev/null >"$log" 2>&1 9>&- &
+    local i
+    for ((i = 0; i < 150; i++)); do
+      velmora_display_ok "$d" && exit 0
+      sleep 0.1
+    done
+    velmora_die "Xvfb on $d did not start; its log: $(tr '\n' ' ' <"$log")"
+  ) 9>"$lock"
+}
+
+# Starts a persistent wineserver for $WINEPREFIX unless one is running.
+velmora_start_wineserver() {
+  [[ -n ${WINEPREFIX:-} ]] || velmora_die "WINEPREFIX is not set"
+  # Exit status 2 means a server already runs for this prefix: fine.
+  wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+}

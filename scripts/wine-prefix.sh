@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Usage: scripts/wine-prefix.sh [PREFIX]
+#
+# Creates or refreshes the Wine prefix the Windows build runs in (default:
+# $VELMORA_WINEPREFIX, else ~/.cache/velmora/wine):
+#   - Japanese UI faces mapped to the IPA fonts (otherwise Wine draws boxes),
+#   - Wine draws its own window frames ("Managed"="N"): bare Xvfb has no
+#     window manager, and managed windows there get no caption and close slowly,
+#   - Marlett installed, so caption buttons show glyphs instead of "0 1 r".
+# A stamp makes later calls return at once; a lock lets parallel test jobs call it.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=scripts/common.sh
+source "$here/common.sh"
+
+# Bump when the configuration below changes, so existing prefixes get refreshed.
+readonly config_version=1
+readonly marlett=/usr/share/wine/fonts/marlett.ttf
+
+prefix=${1:-$(velmora_default_prefix)}
+[[ $prefix == /* ]] || prefix=$PWD/$prefix
+prefix=${prefix%/}
+stamp=$prefix/.velmora-prefix
+
+# True when the prefix is configured at the current version.
+prefix_ready() {
+  [[ -f $stamp && $(<"$stamp") == "$config_version" &&
+    -d $prefix/drive_c/windows/system32 && -f $prefix/drive_c/windows/Fonts/marlett.ttf ]]
+}
+
+# Writes the registry settings as a .reg file regedit reads correctly:
+# UTF-16LE with a byte order mark and CRLF line ends (a UTF-8 file would be
+# read as CP1252 and store garbled face names).
+write_reg_file() {
+  {
+    printf '\xff\xfe'
+    sed 's/$/\r/' <<'EOF' | iconv -f UTF-8 -t UTF-16LE
+Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"ＭＳ ゴシック"="IPAGothic"
+"ＭＳ 明朝"="IPAMincho"
+"MS Gothic"="IPAGothic"
+"MS Mincho"="IPAMincho"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+EOF
+  } >"$1"
+}
+
+# Runs a Wine command with its output kept in $log; shows the log if it fails.
+# Descriptor 9 (the lock) is closed so that Wine's background processes do not
+# keep the lock held.
+run_logged() {
+  if ! "$@" </dev/null >>"$log" 2>&1 9>&-; then
+    velmora_filter_wine_noise <"$log" >&2
+    velmora_die "failed: $*"
+  fi
+}
+
+# Creates the prefix if needed and applies the settings. Caller holds the lock.
+configure_prefix() {
+  export WINEPREFIX=$prefix WINEDEBUG=-all
+  log=$(mktemp "${TMPDIR:-/tmp}/velmora-wine-prefix.XXXXXX")
+  trap 'rm -f "$log"' EXIT
+  velmora_start_wineserver
+  # The registry files appear only when the server saves them (every 30 s or
+  # when it exits), so the Windows directory tells whether wineboot has run.
+  if [[ ! -d $prefix/drive_c/windows/system32 ]]; then
+    # No Mono or Gecko installers: the program needs neither, and they would
+    # try to download or pop up dialogs.
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >>"$log" 2>&1 9>&- || true
+    if [[ ! -d $prefix/drive_c/windows/system32 ]]; then
+      velmora_filter_wine_noise <"$log" >&2
+      velmora_die "wineboot could not create the prefix $prefix"
+    fi
+  fi
+  local reg=$prefix/drive_c/velmora-settings.reg
+  write_reg_file "$reg"
+  run_logged wine regedit /S 'C:\velmora-settings.reg'
+  rm -f "$reg"
+  mkdir -p "$prefix/drive_c/windows/Fonts"
+  cp "$marlett" "$prefix/drive_c/windows/Fonts/marlett.ttf"
+  echo "$config_version" >"$stamp"
+}
+
+prefix_ready && exit 0
+
+velmora_need wine wineserver wineboot iconv flock
+[[ -f $marlett ]] || velmora_die "$marlett not found; run scripts/install-deps.sh first"
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock -w 600 9 || velmora_die "timed out waiting for $prefix.lock"
+prefix_ready || configure_prefix

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Usage: scripts/wine-run.sh PROGRAM.exe [ARGS...]
+#
+# Runs a Windows program under Wine the way ctest runs a native one: same
+# arguments, stdout and stderr forwarded, the program's exit status returned.
+# It prepares the prefix (scripts/wine-prefix.sh), keeps one wineserver alive
+# between calls so each start is quick, and, when no X display is usable (or
+# VELMORA_XVFB=1), points DISPLAY at a shared Xvfb so windows and the clipboard
+# work.
+#
+# Environment: VELMORA_WINEPREFIX (prefix), VELMORA_XVFB=1 (always use Xvfb),
+# VELMORA_XVFB_DISPLAY (default :87), VELMORA_WINEDEBUG (default -all).
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=scripts/common.sh
+source "$here/common.sh"
+
+if (($# < 1)); then
+  echo "usage: $(basename "$0") PROGRAM.exe [ARGS...]" >&2
+  exit 2
+fi
+velmora_need wine wineserver xdpyinfo
+# A caller may have closed stdin entirely (not just redirected it).
+{ : <&0; } 2>/dev/null || exec </dev/null
+
+prefix=$(velmora_default_prefix)
+"$here/wine-prefix.sh" "$prefix"
+export WINEPREFIX=$prefix
+export WINEDEBUG=${VELMORA_WINEDEBUG:--all}
+velmora_ensure_display "${VELMORA_XVFB:-0}"
+velmora_start_wineserver
+
+# The program writes into files that are followed from here rather than into
+# our own stdout/stderr: Wine's background processes (services.exe, the desktop
+# process, ...) inherit the descriptors of the program that started them and
+# outlive it, and a pipe they hold open would keep ctest waiting forever.
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine-run.XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
+: >"$tmp/out"
+: >"$tmp/err"
+
+wine "$@" <&0 >"$tmp/out" 2>"$tmp/err" &
+pid=$!
+trap 'kill -TERM "$pid" 2>/dev/null || true' TERM INT HUP
+
+# tail --pid exits once the program has ended and everything written is shown.
+tail -n +1 -s 0.05 -f --pid="$pid" "$tmp/out" &
+out_follower=$!
+tail -n +1 -s 0.05 -f --pid="$pid" "$tmp/err" | velmora_filter_wine_noise >&2 &
+err_follower=$!
+
+status=0
+while :; do
+  status=0
+  wait "$pid" || status=$?
+  # A trapped signal interrupts wait while the program still runs: wait again.
+  kill -0 "$pid" 2>/dev/null || break
+done
+wait "$out_follower" "$err_follower" || true
+exit "$status"

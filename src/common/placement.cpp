@@ -1,0 +1,44 @@
+#include "common/placement.h"
+
+namespace velmora::common {
+namespace {
+
+// Two's-complement wrapping add and subtract: defined for every input, and the
+// same as plain int32 arithmetic wherever that does not overflow.
+std::int32_t Add(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+std::int32_t Sub(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+// start + (span - size) / 2 with C++'s truncating division.
+std::int32_t CentreStart(std::int32_t start, std::int32_t end, std::int32_t size) {
+  return Add(start, Sub(Sub(end, start), size) / 2);
+}
+
+}  // namespace
+
+ScreenPoint CentredOver(const ScreenRect& over, std::int32_t width, std::int32_t height) {
+  return {CentreStart(over.left, over.right, width), CentreStart(over.top, over.bottom, height)};
+}
+
+ScreenPoint MessageDialogPosition(const ScreenRect& parent, std::int32_t width,
+                                  std::int32_t height, const ScreenRect& area) {
+  ScreenPoint p = CentredOver(parent, width, height);
+  if (p.y < area.top) p.y = area.top;
+  if (p.y > Sub(area.bottom, height)) p.y = Sub(area.bottom, height);
+  if (p.x < area.left) p.x = area.left;
+  if (p.x > Sub(area.right, width)) p.x = Sub(area.right, width);
+  return p;
+}
+
+ScreenPoint HelpWindowFirstPosition(const ScreenRect& main, std::int32_t width,
+                                    std::int32_t height, const ScreenRect& area) {
+  ScreenPoint p = CentredOver(main, width, height);
+  if (p.x < area.left) p.x = area.left;
+  if (p.y < area.top) p.y = area.top;
+  return p;
+}
+
+}  // namespace velmora::common

@@ -1,0 +1,42 @@
+// The design calculation: from the wanted Zo, gain, R1, R3 and R5 to R2 and
+// R4 rounded to a series, refined by a neighbour search, and what the built
+// circuit achieves.
+#pragma once
+
+#include <cstdint>
+
+namespace velmora::main {
+
+struct DesignState {
+  double Gain = 0;   // required gain ratio, 10^(dB/20)
+  double Gainr = 0;  // achieved gain magnitude into a load equal to Zo
+  double Zo = 0;     // required output impedance
+  double Zor = 0;    // achieved output impedance
+  double Decr = 0;   // eta: share of the amplifier output reaching Out under load Zo
+  double Zio = 0;    // input impedance with Out unloaded
+  double R1 = 0;
+  double R2 = 0;
+  double R3 = 0;
+  double R4 = 0;
+  double R5 = 0;
+  std::int32_t ER = 0;  // series steps per decade, 0 = no series
+  bool Valid = false;
+};
+
+enum class DesignOutcome { NotANumber, R5TooLarge, R3TooSmall, Success };
+
+// Fills `state` from the five engineering values (NaN = not a number) and the
+// series number. Returns the outcome; throws common::FloatingPointError (and
+// nothing else) at the step where an operation faults, leaving what had been
+// stored up to then, with Valid false.
+DesignOutcome SolveDesign(double gainDb, double Zo, double R1, double R3, double R5,
+                          std::int32_t ER, DesignState& state);
+
+// Searches the 3 x 3 neighbourhood of the rounded pair (R2, R4) in series ER
+// (ER != 0) for the pair whose output impedance is nearest to Zo in ratio;
+// replaces R2 and R4 with it. Ties keep the earlier pair. Throws only
+// common::FloatingPointError.
+void RefinePair(double Zo, double R1, double R3, double R5, double& R2, double& R4,
+                std::int32_t ER);
+
+}  // namespace velmora::main

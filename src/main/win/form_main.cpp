@@ -1,0 +1,647 @@
+#include "main/win/form_main.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <span>
+#include <vector>
+
+#include "common/numtext.h"
+#include "common/png_decode.h"
+#include "common/win/error_box.h"
+#include "common/win/clipboard.h"
+#include "common/win/message_dialog.h"
+#include "common/win/win_text.h"
+#include "help/win/form_help.h"
+#include "main/report.h"
+#include "main/series_text.h"
+#include "main/version_text.h"
+#include "main/win/resource.h"
+
+namespace velmora::main {
+
+namespace {
+
+using common::ReportErrors;
+
+enum class Kind { Label, Edit, Combo, Button, Image, Link };
+enum class Align { Left, Centre, Right };
+enum Handlers : unsigned {
+  kNoHandlers = 0,
+  kKeyDown = 1,   // EditZoKeyDown: Enter, Down and Up move the focus
+  kKeyPress = 2,  // EditZoKeyPress: a carriage return calculates
+};
+
+// One control of the main window. Controls are created in table order, which
+// is also the tab order of those that can take the focus. The caption is the
+// string resource with the control's id, the hint the one at id + HINT_OFFSET.
+struct ControlSpec {
+  const wchar_t* name;
+  int id;
+  Kind kind;
+  Align align;
+  int left, top, width, height;
+  bool tabStop;
+  bool enabledAtStart;
+  bool hasHint;
+  unsigned handlers;
+  bool autoSize = false;  // the label takes the size of its text
+};
+
+constexpr unsigned kBox = kKeyDown | kKeyPress;
+
+// clang-format off
+constexpr std::array kLayout = {
+  //           name         id               kind          align          left  top  w    h   tab    enabled hint   handlers     autosize
+  ControlSpec{L"Label17",    IDC_LABEL17,     Kind::Label,  Align::Centre,  44,  16,  76, 13, false, true,  true,  kNoHandlers},
+  ControlSpec{L"Label16",    IDC_LABEL16,     Kind::Label,  Align::Centre, 185,  16,  76, 13, false, true,  true,  kNoHandlers},
+  ControlSpec{L"Label18",    IDC_LABEL18,     Kind::Label,  Align::Centre, 275,  16,  85, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelZo",    IDC_LABELZO,     Kind::Label,  Align::Right,    8,  38,  34, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelGain",  IDC_LABELGAIN,   Kind::Label,  Align::Right,    8,  65,  34, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelR1",    IDC_LABELR1,     Kind::Label,  Align::Right,    8,  92,  34, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelR3",    IDC_LABELR3,     Kind::Label,  Align::Right,    8, 119,  34, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelR5",    IDC_LABELR5,     Kind::Label,  Align::Right,    8, 146,  34, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelGu",    IDC_LABELGU,     Kind::Label,  Align::Left,   123,  70,  14, 13, false, true,  false, kNoHandlers, true},
+  ControlSpec{L"LabelZor",   IDC_LABELZOR,    Kind::Label,  Align::Right,  128,  38,  55, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelGainr", IDC_LABELGAINR,  Kind::Label,  Align::Right,  128,  65,  55, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelR2",    IDC_LABELR2,     Kind::Label,  Align::Right,  128,  92,  55, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelR4",    IDC_LABELR4,     Kind::Label,  Align::Right,  128, 119,  55, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelZio",   IDC_LABELZIO,    Kind::Label,  Align::Right,  128, 146,  55, 13, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelGur",   IDC_LABELGUR,    Kind::Label,  Align::Left,   264,  70,  14, 13, false, true,  false, kNoHandlers, true},
+  ControlSpec{L"LabelDecr",  IDC_LABELDECR,   Kind::Label,  Align::Left,   278, 146,  14, 13, false, true,  false, kNoHandlers, true},
+  ControlSpec{L"EditZo",     IDC_EDITZO,      Kind::Edit,   Align::Left,    44,  35,  76, 21, true,  true,  false, kBox},
+  ControlSpec{L"EditGain",   IDC_EDITGAIN,    Kind::Edit,   Align::Left,    44,  62,  76, 21, true,  true,  false, kBox},
+  ControlSpec{L"EditR1",     IDC_EDITR1,      Kind::Edit,   Align::Left,    44,  89,  76, 21, true,  true,  false, kBox},
+  ControlSpec{L"EditR3",     IDC_EDITR3,      Kind::Edit,   Align::Left,    44, 116,  76, 21, true,  true,  false, kBox},
+  ControlSpec{L"EditR5",     IDC_EDITR5,      Kind::Edit,   Align::Left,    44, 143,  76, 21, true,  true,  false, kBox},
+  ControlSpec{L"EditZor",    IDC_EDITZOR,     Kind::Edit,   Align::Left,   185,  35,  76, 21, false, true,  false, kBox},
+  ControlSpec{L"EditGainr",  IDC_EDITGAINR,   Kind::Edit,   Align::Left,   185,  62,  76, 21, false, true,  false, kBox},
+  ControlSpec{L"EditR2",     IDC_EDITR2,      Kind::Edit,   Align::Left,   185,  89,  76, 21, false, true,  false, kBox},
+  ControlSpec{L"EditR4",     IDC_EDITR4,      Kind::Edit,   Align::Left,   185, 116,  76, 21, false, true,  false, kBox},
+  ControlSpec{L"ComboBoxER", IDC_COMBOBOXER,  Kind::Combo,  Align::Left,   291,  32,  50, 21, true,  true,  false, kKeyPress},
+  ControlSpec{L"ButtonCalc", IDC_BUTTONCALC,  Kind::Button, Align::Centre,  13, 309,  67, 25, true,  true,  true,  kNoHandlers},
+  ControlSpec{L"ButtonPrint",IDC_BUTTONPRINT, Kind::Button, Align::Centre, 167, 309,  55, 25, true,  false, true,  kNoHandlers},
+  ControlSpec{L"ButtonCopy", IDC_BUTTONCOPY,  Kind::Button, Align::Centre, 226, 309,  55, 25, true,  false, true,  kNoHandlers},
+  ControlSpec{L"ButtonExit", IDC_BUTTONEXIT,  Kind::Button, Align::Centre, 286, 309,  55, 25, true,  true,  false, kNoHandlers},
+  ControlSpec{L"EditZio",    IDC_EDITZIO,     Kind::Edit,   Align::Left,   185, 143,  76, 21, false, true,  false, kBox},
+  ControlSpec{L"EditDecr",   IDC_EDITDECR,    Kind::Edit,   Align::Left,   293, 143,  47, 21, false, true,  false, kNoHandlers},
+  ControlSpec{L"ImageLPF",   IDC_IMAGELPF,    Kind::Image,  Align::Left,    38, 180, 230,113, false, true,  false, kNoHandlers},
+  ControlSpec{L"LabelHelp",  IDC_LABELHELP,   Kind::Link,   Align::Centre, 290, 282,  50, 13, false, true,  true,  kNoHandlers},
+};
+// clang-format on
+
+constexpr const ControlSpec& Spec(int id) {
+  for (const ControlSpec& c : kLayout)
+    if (c.id == id) return c;
+  return kLayout[0];
+}
+
+// The six result boxes, in the order ClearResults empties them.
+constexpr std::array kResultBoxes = {IDC_EDITGAINR, IDC_EDITZOR, IDC_EDITR2,
+                                     IDC_EDITR4,    IDC_EDITZIO, IDC_EDITDECR};
+
+constexpr int kClientExtraRight = 20;
+constexpr int kClientExtraBottom = 8;
+constexpr int kFontHeight = 13;  // character height in pixels
+constexpr int kSeriesItems = 7;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
+
+// Gives a label the width and height of its text in its font.
+void SizeToText(HWND label, const std::wstring& text) {
+  HDC dc = GetDC(label);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  TEXTMETRICW tm{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  GetTextMetricsW(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(label, dc);
+  SetWindowPos(label, nullptr, 0, 0, size.cx, tm.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+TFormMain* Self(HWND hwnd) {
+  return reinterpret_cast<TFormMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+std::wstring VersionText() {
+  wchar_t path[MAX_PATH * 4];
+  const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+  std::uint32_t ms = kNoVersion;
+  if (n > 0 && n < std::size(path)) {
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    if (size > 0) {
+      std::vector<BYTE> data(size);
+      VS_FIXEDFILEINFO* info = nullptr;
+      UINT len = 0;
+      if (GetFileVersionInfoW(path, 0, size, data.data()) &&
+          VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &len) &&
+          info != nullptr && len >= sizeof(VS_FIXEDFILEINFO)) {
+        ms = info->dwFileVersionMS;
+      }
+    }
+  }
+  return common::ToWide(VersionTextFrom(ms));
+}
+
+}  // namespace
+
+TFormMain::~TFormMain() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  if (font_ != nullptr) DeleteObject(font_);
+  if (linkFont_ != nullptr) DeleteObject(linkFont_);
+  if (schematic_ != nullptr) DeleteObject(schematic_);
+}
+
+bool TFormMain::Create(HINSTANCE instance, velmora::help::TFormHelp* help) {
+  instance_ = instance;
+  help_ = help;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = WndProc;
+  wc.cbWndExtra = DLGWINDOWEXTRA;  // the dialog manager moves the focus (WM_NEXTDLGCTL)
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  const std::wstring title = LoadText(IDS_TITLE_PREFIX) + VersionText();
+  hwnd_ = CreateWindowExW(kExStyle, kClassName, title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                          369, 346, nullptr, nullptr, instance, this);
+  return hwnd_ != nullptr;
+}
+
+void TFormMain::Show(int showCommand) {
+  ShowWindow(hwnd_, showCommand);
+  UpdateWindow(hwnd_);
+  SetFocus(Item(IDC_EDITZO));
+}
+
+LRESULT CALLBACK TFormMain::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  TFormMain* self = nullptr;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<TFormMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = Self(hwnd);
+  }
+  if (self == nullptr) return DefDlgProcW(hwnd, msg, wParam, lParam);
+  return ReportErrors(hwnd, 0, [&] { return self->HandleMessage(msg, wParam, lParam); });
+}
+
+LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CREATE:
+      OnCreate();
+      return 0;
+    case WM_COMMAND:
+      OnCommand(GET_WM_COMMAND_ID(wParam, lParam), GET_WM_COMMAND_CMD(wParam, lParam));
+      return 0;
+    case DM_GETDEFID:
+      return 0;  // no default button: Enter in a box belongs to the box
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_GETMINMAXINFO:
+      OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+      return 0;
+    case WM_SETCURSOR:
+      if (OnSetCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
+      break;
+    case WM_CTLCOLORSTATIC:
+      if (HBRUSH brush = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
+        return reinterpret_cast<LRESULT>(brush);
+      break;
+    case WM_SETTINGCHANGE:
+      OnSettingChange();
+      break;
+    case WM_CLOSE:
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      break;
+  }
+  return DefDlgProcW(hwnd_, msg, wParam, lParam);
+}
+
+void TFormMain::OnCreate() {
+  LOGFONTW lf{};
+  lf.lfHeight = -kFontHeight;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  const std::wstring face = LoadText(IDS_MAIN_FONT);
+  lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+  font_ = CreateFontIndirectW(&lf);
+  lf.lfUnderline = TRUE;
+  linkFont_ = CreateFontIndirectW(&lf);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  CreateControls();
+  AddHints();
+  LoadSchematic();
+  FormCreate();
+  OnSettingChange();
+}
+
+void TFormMain::CreateControls() {
+  for (const ControlSpec& c : kLayout) {
+    const wchar_t* cls = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;  // earlier controls stay on top where they overlap
+    DWORD exStyle = 0;
+    int height = c.height;
+    switch (c.kind) {
+      case Kind::Label:
+      case Kind::Link:
+        style |= SS_NOTIFY | SS_NOPREFIX |
+                 (c.align == Align::Centre ? SS_CENTER : c.align == Align::Right ? SS_RIGHT : SS_LEFT);
+        break;
+      case Kind::Edit:
+        cls = L"EDIT";
+        style |= ES_AUTOHSCROLL;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+      case Kind::Combo:
+        cls = L"COMBOBOX";
+        style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL;
+        height = c.height + kSeriesItems * kFontHeight * 2;  // room for the whole list
+        break;
+      case Kind::Button:
+        cls = L"BUTTON";
+        style |= BS_PUSHBUTTON;
+        break;
+      case Kind::Image:
+        continue;  // painted by the window itself
+    }
+    if (c.tabStop) style |= WS_TABSTOP;
+    if (!c.enabledAtStart) style |= WS_DISABLED;
+    const std::wstring text = c.kind == Kind::Combo ? std::wstring() : LoadText(static_cast<UINT>(c.id));
+    HWND child = CreateWindowExW(exStyle, cls, text.c_str(), style, c.left, c.top, c.width, height,
+                                 hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                 instance_, nullptr);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(c.kind == Kind::Link ? linkFont_ : font_), FALSE);
+    if (c.autoSize) SizeToText(child, text);
+    if (c.kind == Kind::Combo) {
+      const std::wstring list = LoadText(IDS_SERIES_LIST);
+      for (std::size_t start = 0; start <= list.size();) {
+        const std::size_t bar = std::min(list.find(L'|', start), list.size());
+        const std::wstring item = list.substr(start, bar - start);
+        SendMessageW(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        start = bar + 1;
+      }
+      SendMessageW(child, CB_SETMINVISIBLE, kSeriesItems, 0);
+      const std::wstring initial = LoadText(static_cast<UINT>(c.id));
+      const LRESULT index = SendMessageW(child, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                         reinterpret_cast<LPARAM>(initial.c_str()));
+      SendMessageW(child, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+      SetWindowTextW(child, initial.c_str());
+    }
+    if (c.handlers != kNoHandlers) {
+      HWND target = child;
+      if (c.kind == Kind::Combo) {
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof(info);
+        if (GetComboBoxInfo(child, &info)) target = info.hwndItem;
+      }
+      SetWindowSubclass(target, BoxSubclassProc, static_cast<UINT_PTR>(c.handlers),
+                        reinterpret_cast<DWORD_PTR>(this));
+    }
+  }
+}
+
+void TFormMain::AddHints() {
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
+                             nullptr, instance_, nullptr);
+  if (tooltip_ == nullptr) return;
+  SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
+  for (const ControlSpec& c : kLayout) {
+    if (!c.hasHint) continue;
+    std::wstring hint = LoadText(static_cast<UINT>(c.id + HINT_OFFSET));
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof(ti);
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = hwnd_;
+    ti.uId = reinterpret_cast<UINT_PTR>(Item(c.id));
+    ti.lpszText = hint.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  }
+}
+
+void TFormMain::LoadSchematic() {
+  HRSRC res = FindResourceW(instance_, MAKEINTRESOURCEW(IDR_SCHEMATIC), MAKEINTRESOURCEW(10));  // RT_RCDATA
+  HGLOBAL mem = res != nullptr ? LoadResource(instance_, res) : nullptr;
+  const auto* bytes = mem != nullptr ? static_cast<const std::uint8_t*>(LockResource(mem)) : nullptr;
+  if (bytes == nullptr) return;
+  const common::PngResult png = common::DecodePng({bytes, SizeofResource(instance_, res)});
+  if (!png.image) return;
+  const common::RgbImage& img = *png.image;
+  const std::vector<std::uint8_t> rows = common::ToDibRows(img, false);
+  if (rows.empty()) return;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = static_cast<LONG>(img.width);
+  bi.bmiHeader.biHeight = -static_cast<LONG>(img.height);  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  schematic_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (schematic_ != nullptr && bits != nullptr) std::memcpy(bits, rows.data(), rows.size());
+}
+
+void TFormMain::FormCreate() {
+  // Client area from the button row: right edge + 20, bottom edge + 8.
+  const ControlSpec& exit = Spec(IDC_BUTTONEXIT);
+  RECT r{0, 0, exit.left + exit.width + kClientExtraRight, exit.top + exit.height + kClientExtraBottom};
+  AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT outer{};
+  GetWindowRect(hwnd_, &outer);
+  maxTrackSize_ = {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+void TFormMain::OnGetMinMaxInfo(MINMAXINFO* info) {
+  // Once FormCreate has sized the window it never grows beyond that size.
+  if (maxTrackSize_.x <= 0) return;
+  info->ptMaxTrackSize = maxTrackSize_;
+  info->ptMaxSize = maxTrackSize_;
+}
+
+void TFormMain::OnPaint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  if (schematic_ != nullptr) {
+    const ControlSpec& img = Spec(IDC_IMAGELPF);
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, schematic_);
+    BitBlt(dc, img.left, img.top, img.width, img.height, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+  }
+  EndPaint(hwnd_, &ps);
+}
+
+bool TFormMain::OnSetCursor(HWND over) {
+  if (over != Item(IDC_LABELHELP)) return false;
+  SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  return true;
+}
+
+HBRUSH TFormMain::OnCtlColorStatic(HDC dc, HWND label) {
+  if (label != Item(IDC_LABELHELP)) return nullptr;
+  SetTextColor(dc, RGB(0, 0, 255));
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+void TFormMain::OnSettingChange() {
+  wchar_t sep[8] = {};
+  if (GetLocaleInfoW(GetThreadLocale(), LOCALE_SDECIMAL, sep, static_cast<int>(std::size(sep))) > 1)
+    common::SetDecimalSeparator(static_cast<char16_t>(sep[0]));
+}
+
+void TFormMain::OnDestroy() {
+  PostQuitMessage(0);
+}
+
+void TFormMain::OnCommand(int id, int code) {
+  switch (id) {
+    case IDC_BUTTONCALC:
+      if (code == BN_CLICKED) ButtonCalcClick();
+      break;
+    case IDC_BUTTONPRINT:
+      if (code == BN_CLICKED) ButtonPrintClick();
+      break;
+    case IDC_BUTTONCOPY:
+      if (code == BN_CLICKED) ButtonCopyClick();
+      break;
+    case IDC_BUTTONEXIT:
+      if (code == BN_CLICKED) ButtonExitClick();
+      break;
+    case IDC_LABELHELP:
+      if (code == STN_CLICKED) LabelHelpClick();
+      break;
+    case IDC_COMBOBOXER:
+      if (code == CBN_EDITCHANGE) {
+        ComboBoxERChange();
+      } else if (code == CBN_SELCHANGE) {
+        // The edit part still shows the previous entry here: read the chosen one.
+        HWND combo = Item(IDC_COMBOBOXER);
+        const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+        const LRESULT length = index >= 0 ? SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) : -1;
+        if (length >= 0) {
+          std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
+          SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item.data()));
+          item.resize(static_cast<std::size_t>(length));
+          chosenSeries_ = common::FromWide(item);
+        }
+        struct Reset {
+          std::optional<std::u16string>& s;
+          ~Reset() { s.reset(); }
+        } reset{chosenSeries_};
+        ComboBoxERChange();
+      }
+      break;
+    default:
+      break;  // IDOK / IDCANCEL from the dialog manager: nothing to do
+  }
+}
+
+LRESULT CALLBACK TFormMain::BoxSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                            UINT_PTR handlers, DWORD_PTR selfPtr) {
+  auto* self = reinterpret_cast<TFormMain*>(selfPtr);
+  switch (msg) {
+    case WM_GETDLGCODE: {
+      // Enter stays with the box instead of pressing a default button; every
+      // other key keeps the box's usual code so that Tab still moves on.
+      const auto* m = reinterpret_cast<const MSG*>(lParam);
+      if (m != nullptr && m->message == WM_KEYDOWN && m->wParam == VK_RETURN)
+        return DefSubclassProc(hwnd, msg, wParam, lParam) | DLGC_WANTALLKEYS;
+      break;
+    }
+    case WM_KEYDOWN:
+      if ((handlers & kKeyDown) != 0) {
+        WORD key = static_cast<WORD>(wParam);
+        ReportErrors(self->hwnd_, 0, [&] {
+          self->EditZoKeyDown(key);
+          return LRESULT{0};
+        });
+        if (key == 0) return 0;
+      }
+      break;
+    case WM_CHAR:
+      if ((handlers & kKeyPress) != 0) {
+        wchar_t key = static_cast<wchar_t>(wParam);
+        ReportErrors(self->hwnd_, 0, [&] {
+          self->EditZoKeyPress(key);
+          return LRESULT{0};
+        });
+        if (key == 0) return 0;
+      }
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, BoxSubclassProc, handlers);
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// ---- Event handlers ----
+
+void TFormMain::ButtonCalcClick() { Calculate(); }
+
+void TFormMain::ComboBoxERChange() { Calculate(); }
+
+void TFormMain::ButtonExitClick() { SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
+
+void TFormMain::LabelHelpClick() {
+  if (help_ != nullptr) help_->ShowOver(hwnd_);
+}
+
+void TFormMain::EditZoKeyDown(WORD& key) { FocusKeyDown(key); }
+
+void TFormMain::FocusKeyDown(WORD& key) {
+  if (key == VK_RETURN || key == VK_DOWN) {
+    SendMessageW(hwnd_, WM_NEXTDLGCTL, 0, 0);
+    key = 0;
+  } else if (key == VK_UP) {
+    SendMessageW(hwnd_, WM_NEXTDLGCTL, 1, 0);
+    key = 0;
+  }
+}
+
+void TFormMain::EditZoKeyPress(wchar_t& key) {
+  if (key == L'\r') {
+    key = 0;
+    Calculate();
+  }
+}
+
+// ---- The Calculate command ----
+
+void TFormMain::Calculate() {
+  design_.Valid = false;
+  ReadSeries();
+  const double gain = common::StrToValue(Text(IDC_EDITGAIN));
+  const double zo = common::StrToValue(Text(IDC_EDITZO));
+  const double r1 = common::StrToValue(Text(IDC_EDITR1));
+  const double r3 = common::StrToValue(Text(IDC_EDITR3));
+  const double r5 = common::StrToValue(Text(IDC_EDITR5));
+  switch (SolveDesign(gain, zo, r1, r3, r5, design_.ER, design_)) {
+    case DesignOutcome::NotANumber:
+      ClearResults();
+      break;
+    case DesignOutcome::R5TooLarge:
+      Warn(IDS_R5_TOO_LARGE);
+      ClearResults();
+      break;
+    case DesignOutcome::R3TooSmall:
+      Warn(IDS_R3_TOO_SMALL);
+      ClearResults();
+      EnableWindow(Item(IDC_BUTTONPRINT), FALSE);
+      EnableWindow(Item(IDC_BUTTONCOPY), FALSE);
+      break;
+    case DesignOutcome::Success:
+      EnableWindow(Item(IDC_BUTTONPRINT), TRUE);
+      EnableWindow(Item(IDC_BUTTONCOPY), TRUE);
+      ShowResults();
+      break;
+  }
+}
+
+void TFormMain::ReadSeries() {
+  const std::u16string text = chosenSeries_ ? *chosenSeries_ : Text(IDC_COMBOBOXER);
+  design_.ER = StrToIntOrZero(text);
+  if (design_.ER == 0) {
+    // Setting the text sends no change notification, so this does not recurse.
+    SetWindowTextW(Item(IDC_COMBOBOXER), L"\u221E");
+  }
+}
+
+void TFormMain::ShowResults() {
+  ResultTexts texts;
+  try {
+    texts = ComposeResults(design_);
+  } catch (...) {
+    // Never leave new results beside old ones: empty all six, then report.
+    for (int id : kResultBoxes) SetText(id, u"");
+    throw;
+  }
+  SetText(IDC_EDITZOR, texts.Zor);
+  SetText(IDC_EDITGAINR, texts.Gainr);
+  SetText(IDC_EDITR2, texts.R2);
+  SetText(IDC_EDITR4, texts.R4);
+  SetText(IDC_EDITZIO, texts.Zio);
+  SetText(IDC_EDITDECR, texts.Decr);
+}
+
+void TFormMain::ClearResults() {
+  for (int id : kResultBoxes) SetText(id, u"");
+}
+
+void TFormMain::Warn(UINT textId) {
+  common::MessageBoxCentered(LoadText(textId), common::MsgDlgType::Warning, common::msgdlg::kOK, 0, hwnd_);
+}
+
+std::u16string TFormMain::MakeReport() const {
+  ReportSource s;
+  s.LabelZo = Text(IDC_LABELZO);
+  s.LabelGain = Text(IDC_LABELGAIN);
+  s.LabelGu = Text(IDC_LABELGU);
+  s.LabelR1 = Text(IDC_LABELR1);
+  s.LabelR3 = Text(IDC_LABELR3);
+  s.LabelR5 = Text(IDC_LABELR5);
+  s.LabelZor = Text(IDC_LABELZOR);
+  s.LabelGainr = Text(IDC_LABELGAINR);
+  s.LabelGur = Text(IDC_LABELGUR);
+  s.LabelR2 = Text(IDC_LABELR2);
+  s.LabelR4 = Text(IDC_LABELR4);
+  s.LabelZio = Text(IDC_LABELZIO);
+  s.LabelDecr = Text(IDC_LABELDECR);
+  s.EditZo = Text(IDC_EDITZO);
+  s.EditGain = Text(IDC_EDITGAIN);
+  s.EditR1 = Text(IDC_EDITR1);
+  s.EditR3 = Text(IDC_EDITR3);
+  s.EditR5 = Text(IDC_EDITR5);
+  s.EditZor = Text(IDC_EDITZOR);
+  s.EditGainr = Text(IDC_EDITGAINR);
+  s.EditR2 = Text(IDC_EDITR2);
+  s.EditR4 = Text(IDC_EDITR4);
+  s.EditZio = Text(IDC_EDITZIO);
+  s.EditDecr = Text(IDC_EDITDECR);
+  return main::MakeReport(s);
+}
+
+void TFormMain::ButtonPrintClick() {
+  // Printing arrives with the print service support; the button stays
+  // wired so that its enabled state follows the calculation outcomes.
+}
+
+void TFormMain::ButtonCopyClick() {
+  common::CopyTextToClipboard(hwnd_, MakeReport());
+}
+
+// ---- Small helpers ----
+
+std::u16string TFormMain::Text(int id) const { return common::WindowText(Item(id)); }
+
+void TFormMain::SetText(int id, std::u16string_view text) {
+  SetWindowTextW(Item(id), common::ToWide(text).c_str());
+}
+
+std::wstring TFormMain::LoadText(UINT id) const { return common::LoadResourceText(instance_, id); }
+
+}  // namespace velmora::main

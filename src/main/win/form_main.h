@@ -1,0 +1,95 @@
+// The main window: inputs, series selector, result boxes, schematic, commands.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "main/design.h"
+
+namespace velmora::help {
+class TFormHelp;
+}
+
+namespace velmora::main {
+
+class TFormMain {
+ public:
+  static constexpr const wchar_t* kClassName = L"TFormMain";
+
+  TFormMain() = default;
+  TFormMain(const TFormMain&) = delete;
+  TFormMain& operator=(const TFormMain&) = delete;
+  ~TFormMain();
+
+  // Creates the window hidden, centred on the screen, with its controls.
+  bool Create(HINSTANCE instance, velmora::help::TFormHelp* help);
+  // Shows the window and puts the focus in the first input box.
+  void Show(int showCommand);
+  HWND Handle() const { return hwnd_; }
+
+  // The pieces of the Calculate command, public for the tests that drive the
+  // window in-process.
+  void Calculate();
+  std::u16string MakeReport() const;
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK BoxSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR id, DWORD_PTR self);
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+  // Message handlers.
+  void OnCreate();
+  void OnCommand(int id, int code);
+  void OnPaint();
+  void OnGetMinMaxInfo(MINMAXINFO* info);
+  bool OnSetCursor(HWND over);
+  HBRUSH OnCtlColorStatic(HDC dc, HWND label);
+  void OnSettingChange();
+  void OnDestroy();
+
+  // Window set-up.
+  void CreateControls();
+  void FormCreate();
+  void LoadSchematic();
+  void AddHints();
+
+  // Event handlers of the controls.
+  void ButtonCalcClick();
+  void ButtonPrintClick();
+  void ButtonCopyClick();
+  void ButtonExitClick();
+  void ComboBoxERChange();
+  void LabelHelpClick();
+  void EditZoKeyDown(WORD& key);
+  void FocusKeyDown(WORD& key);
+  void EditZoKeyPress(wchar_t& key);
+
+  // The Calculate command's parts.
+  void ReadSeries();
+  void ShowResults();
+  void ClearResults();
+  void Warn(UINT textId);
+
+  HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+  std::u16string Text(int id) const;
+  void SetText(int id, std::u16string_view text);
+  std::wstring LoadText(UINT id) const;
+
+  HINSTANCE instance_ = nullptr;
+  HWND hwnd_ = nullptr;
+  HWND tooltip_ = nullptr;
+  HFONT font_ = nullptr;
+  HFONT linkFont_ = nullptr;
+  HBITMAP schematic_ = nullptr;
+  POINT maxTrackSize_{0, 0};  // outer size fixed by FormCreate
+  velmora::help::TFormHelp* help_ = nullptr;
+  // While the selector reports a choice from its list, its edit text is still
+  // the old one; the chosen entry's text is kept here for ReadSeries.
+  std::optional<std::u16string> chosenSeries_;
+  DesignState design_;
+};
+
+}  // namespace velmora::main

@@ -1,0 +1,345 @@
+// Correctly rounded exp and ln, their checked wrappers, and the checked
+// integer conversions.
+#include "common/crmath.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <random>
+
+#include "common/checked.h"
+
+#if defined(__GNUC__) && !defined(__clang__) && __has_include(<quadmath.h>)
+#define VELMORA_HAVE_QUADMATH 1
+#include <quadmath.h>
+#endif
+
+namespace velmora::common {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kMin = std::numeric_limits<double>::denorm_min();
+constexpr double kMax = std::numeric_limits<double>::max();
+
+// Bitwise equality (so +0 and -0 differ); any NaN matches any NaN.
+bool Same(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+         (std::isnan(a) && std::isnan(b));
+}
+
+template <class F>
+std::optional<FpFault> FaultOf(F f) {
+  try {
+    f();
+  } catch (const FloatingPointError& e) {
+    return e.fault();
+  }
+  return std::nullopt;
+}
+
+struct Case {
+  double x;
+  double want;
+};
+
+TEST(CrExp, SpecialsAndRangeEnds) {
+  const Case cases[] = {
+      {kNaN, kNaN},
+      {kInf, kInf},
+      {-kInf, 0.0},
+      {0.0, 1.0},
+      {-0.0, 1.0},
+      {kMin, 1.0},
+      {-kMin, 1.0},
+      {1.0, 0x1.5bf0a8b145769p+1},   // e
+      {-1.0, 0x1.78b56362cef38p-2},  // 1/e
+      {0x1.62e42fefa39efp-1, 2.0},   // e^(ln 2 - 2.3e-17)
+      {0x1.62e42fefa39efp+9, 0x1.fffffffffff2ap+1023},  // largest finite result
+      {0x1.62e42fefa39f0p+9, kInf},  // next double: above DBL_MAX + half an ulp
+      {709.79, kInf},
+      {kMax, kInf},
+      {-0x1.74910d52d3051p+9, kMin},  // e^x = 2^-1075 (1 + 1e-13): rounds up
+      {-0x1.74910d52d3052p+9, 0.0},   // e^x = 2^-1075 (1 - 1.4e-14): rounds down
+      {-745.2, 0.0},
+      {-kMax, 0.0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(Same(CrExp(c.x), c.want)) << std::hexfloat << c.x << " -> " << CrExp(c.x);
+  }
+}
+
+// Results within 2^-107 of a midpoint between doubles: the fast evaluation
+// cannot decide them, the precise one must.
+TEST(CrExp, NearMidpointsAroundOne) {
+  const Case cases[] = {
+      {0x1p-53, 0x1.0000000000001p+0},               // 1 + 2^-53 + 2^-107
+      {0x1.fffffffffffffp-54, 1.0},                  // 1 + 2^-53 - 2^-107
+      {-0x1p-54, 1.0},                               // 1 - 2^-54 + 2^-109
+      {-0x1.0000000000001p-54, 0x1.fffffffffffffp-1},  // 1 - 2^-54 - 2^-106 + ...
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(Same(CrExp(c.x), c.want)) << std::hexfloat << c.x << " -> " << CrExp(c.x);
+  }
+}
+
+// Deep in the subnormal range e^(k ln2) is 2^k: the argument's rounding
+// error is far below half of 2^-1074 there.
+TEST(CrExp, PowersOfTwoInTheSubnormalRange) {
+  for (int k = -1074; k <= -1033; ++k) {
+    const double x = k * 0x1.62e42fefa39efp-1;
+    EXPECT_TRUE(Same(CrExp(x), std::ldexp(1.0, k))) << k;
+  }
+}
+
+TEST(CrLn, SpecialsAndRangeEnds) {
+  const Case cases[] = {
+      {kNaN, kNaN},
+      {-1.0, kNaN},
+      {-kInf, kNaN},
+      {-kMin, kNaN},
+      {0.0, -kInf},
+      {-0.0, -kInf},
+      {kInf, kInf},
+      {1.0, 0.0},
+      {2.0, 0x1.62e42fefa39efp-1},
+      {0.5, -0x1.62e42fefa39efp-1},
+      {10.0, 0x1.26bb1bbb55516p+1},
+      {kMin, -0x1.74385446d71c3p+9},  // -1074 ln 2
+      {kMax, 0x1.62e42fefa39efp+9},
+      {0x1.0000000000001p+0, 0x1.fffffffffffffp-53},  // 2^-52 - 2^-105 + ...
+      {0x1.fffffffffffffp-1, -0x1p-53},               // -2^-53 - 2^-107 - ...
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(Same(CrLn(c.x), c.want)) << std::hexfloat << c.x << " -> " << CrLn(c.x);
+  }
+}
+
+#if VELMORA_HAVE_QUADMATH
+
+// Comparison with libquadmath (113-bit, within about one of its units). A
+// reference within 2^-110 of a midpoint between doubles cannot tell the
+// rounding and is counted apart.
+struct Tally {
+  long checked = 0;
+  long ambiguous = 0;
+  long mismatches = 0;
+};
+
+bool NearMidpoint(__float128 ref) {
+  const double d = static_cast<double>(ref);
+  if (!std::isfinite(d)) return false;
+  const __float128 tol = fabsq(ref) * ldexpq(1, -110);
+  for (const double n : {std::nextafter(d, kInf), std::nextafter(d, -kInf)}) {
+    const __float128 mid = (static_cast<__float128>(d) + static_cast<__float128>(n)) / 2;
+    if (fabsq(ref - mid) < tol) return true;
+  }
+  return false;
+}
+
+template <class Gen>
+Tally Compare(bool ln, long count, Gen gen, std::mt19937_64& rng) {
+  Tally t;
+  for (long i = 0; i < count; ++i) {
+    const double x = gen(rng);
+    const __float128 ref = ln ? logq(static_cast<__float128>(x)) : expq(static_cast<__float128>(x));
+    if (NearMidpoint(ref)) {
+      ++t.ambiguous;
+      continue;
+    }
+    ++t.checked;
+    const double got = ln ? CrLn(x) : CrExp(x);
+    if (!Same(got, static_cast<double>(ref))) {
+      if (++t.mismatches <= 5) {
+        ADD_FAILURE() << (ln ? "ln " : "exp ") << std::hexfloat << x << " gave " << got
+                      << ", nearest is " << static_cast<double>(ref);
+      }
+    }
+  }
+  return t;
+}
+
+std::uniform_real_distribution<double> Uniform(double lo, double hi) {
+  return std::uniform_real_distribution<double>(lo, hi);
+}
+
+// Magnitudes spread evenly over binades 2^lo .. 2^hi, random sign.
+auto LogUniform(int lo, int hi, bool signed_values) {
+  return [=](std::mt19937_64& rng) {
+    const double e = std::uniform_real_distribution<double>(lo, hi)(rng);
+    const double v = std::exp2(e);
+    return signed_values && (rng() & 1) ? -v : v;
+  };
+}
+
+// Every positive finite double with equal chance per bit pattern.
+double AnyPositive(std::mt19937_64& rng) {
+  for (;;) {
+    const double v = std::bit_cast<double>(rng() >> 1);
+    if (std::isfinite(v) && v > 0) return v;
+  }
+}
+
+double AnySubnormal(std::mt19937_64& rng) {
+  return std::bit_cast<double>((rng() % ((std::uint64_t{1} << 52) - 1)) + 1);
+}
+
+// `per_range` arguments in each of the ranges; returns the totals.
+Tally CompareAll(long per_range, bool print) {
+  std::mt19937_64 rng(20240611);
+  Tally total;
+  auto add = [&](const char* name, const Tally& t) {
+    if (print) {
+      std::printf("%-28s checked %8ld  ambiguous %3ld  mismatches %ld\n", name, t.checked, t.ambiguous,
+                  t.mismatches);
+    }
+    total.checked += t.checked;
+    total.ambiguous += t.ambiguous;
+    total.mismatches += t.mismatches;
+  };
+  add("exp [-1, 1]", Compare(false, per_range, Uniform(-1, 1), rng));
+  add("exp around 0 (2^-60..2^-10)", Compare(false, per_range, LogUniform(-60, -10, true), rng));
+  add("exp [1, 10]", Compare(false, per_range, Uniform(1, 10), rng));
+  add("exp [-745, 710]", Compare(false, per_range, Uniform(-745.2, 709.8), rng));
+  add("exp subnormal results", Compare(false, per_range / 4, Uniform(-745.2, -708.4), rng));
+  add("ln any positive double", Compare(true, per_range, AnyPositive, rng));
+  add("ln [0.5, 2]", Compare(true, per_range, Uniform(0.5, 2), rng));
+  add("ln 1 +- 2^-60..2^-8", Compare(true, per_range, [](std::mt19937_64& r) { return 1 + LogUniform(-60, -8, true)(r); }, rng));
+  add("ln [1, 10]", Compare(true, per_range, Uniform(1, 10), rng));
+  add("ln subnormal", Compare(true, per_range / 4, AnySubnormal, rng));
+  return total;
+}
+
+TEST(CrMathReference, RandomArgumentsMatchQuadPrecision) {
+  const Tally t = CompareAll(25000, false);
+  EXPECT_EQ(t.mismatches, 0);
+  EXPECT_LT(t.ambiguous, 5);
+}
+
+// The same over two million arguments, with a table of counts (a few seconds).
+TEST(CrMathReference, DISABLED_MillionsOfRandomArguments) {
+  const Tally t = CompareAll(250000, true);
+  std::printf("total: checked %ld, ambiguous %ld, mismatches %ld\n", t.checked, t.ambiguous, t.mismatches);
+  EXPECT_EQ(t.mismatches, 0);
+}
+
+#endif  // VELMORA_HAVE_QUADMATH
+
+// ---------------------------------------------------------------------------
+// Checked wrappers
+
+struct CheckedCase {
+  double x;
+  std::optional<FpFault> fault;
+  double want;  // when no fault
+};
+
+TEST(CheckedExpLn, FaultsAndSilentSpecials) {
+  const CheckedCase exp_cases[] = {
+      {710.0, FpFault::Overflow, 0},
+      {kMax, FpFault::Overflow, 0},
+      {kInf, std::nullopt, kInf},
+      {-kInf, std::nullopt, 0.0},
+      {-800.0, std::nullopt, 0.0},  // underflow is not a fault
+      {kNaN, std::nullopt, kNaN},
+      {1.0, std::nullopt, 0x1.5bf0a8b145769p+1},
+  };
+  for (const CheckedCase& c : exp_cases) {
+    double got = 0;
+    EXPECT_EQ(FaultOf([&] { got = CheckedExp(c.x).value(); }), c.fault) << c.x;
+    if (!c.fault) {
+      EXPECT_TRUE(Same(got, c.want)) << c.x;
+    }
+  }
+  const CheckedCase ln_cases[] = {
+      {0.0, FpFault::DivideByZero, 0},
+      {-0.0, FpFault::DivideByZero, 0},
+      {-1.0, FpFault::Invalid, 0},
+      {-kInf, FpFault::Invalid, 0},
+      {kInf, std::nullopt, kInf},
+      {kNaN, std::nullopt, kNaN},
+      {kMin, std::nullopt, -0x1.74385446d71c3p+9},
+  };
+  for (const CheckedCase& c : ln_cases) {
+    double got = 0;
+    EXPECT_EQ(FaultOf([&] { got = CheckedLn(c.x).value(); }), c.fault) << c.x;
+    if (!c.fault) {
+      EXPECT_TRUE(Same(got, c.want)) << c.x;
+    }
+  }
+}
+
+template <class T>
+struct IntCase {
+  double x;
+  std::optional<T> want;  // nullopt: Invalid
+};
+
+TEST(CheckedIntegers, RoundToInt32HalvesToEvenAndRange) {
+  const IntCase<std::int32_t> cases[] = {
+      {0.5, 0},           {1.5, 2},           {2.5, 2},         {-0.5, 0},
+      {-1.5, -2},         {-2.5, -2},         {0.49999999999999994, 0},
+      {2147483647.4, 2147483647},             {2147483647.5, std::nullopt},
+      {-2147483648.5, -2147483647 - 1},       {-2147483648.6, std::nullopt},
+      {kNaN, std::nullopt}, {kInf, std::nullopt}, {-kInf, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    std::int32_t got = 0;
+    const auto fault = FaultOf([&] { got = RoundToInt32(c.x); });
+    EXPECT_EQ(fault, c.want ? std::nullopt : std::optional(FpFault::Invalid)) << c.x;
+    if (c.want) {
+      EXPECT_EQ(got, *c.want) << c.x;
+    }
+  }
+}
+
+TEST(CheckedIntegers, RoundToInt64HalvesToEvenAndRange) {
+  const IntCase<std::int64_t> cases[] = {
+      {2.5, 2},
+      {-3.5, -4},
+      {4503599627370497.0, 4503599627370497},  // 2^52 + 1: already integral
+      {0x1.fffffffffffffp+62, 9223372036854774784},
+      {0x1p63, std::nullopt},
+      {-0x1p63, std::numeric_limits<std::int64_t>::min()},
+      {-0x1.0000000000001p63, std::nullopt},
+      {kNaN, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    std::int64_t got = 0;
+    const auto fault = FaultOf([&] { got = RoundToInt64(c.x); });
+    EXPECT_EQ(fault, c.want ? std::nullopt : std::optional(FpFault::Invalid)) << c.x;
+    if (c.want) {
+      EXPECT_EQ(got, *c.want) << c.x;
+    }
+  }
+}
+
+TEST(CheckedIntegers, TruncToInt32CutsTowardZeroAndRange) {
+  const IntCase<std::int32_t> cases[] = {
+      {2.9, 2},
+      {-2.9, -2},
+      {-0.9, 0},
+      {2147483647.9, 2147483647},
+      {2147483648.0, std::nullopt},
+      {-2147483648.9, -2147483647 - 1},
+      {-2147483649.0, std::nullopt},
+      {kNaN, std::nullopt},
+      {-kInf, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    std::int32_t got = 0;
+    const auto fault = FaultOf([&] { got = TruncToInt32(c.x); });
+    EXPECT_EQ(fault, c.want ? std::nullopt : std::optional(FpFault::Invalid)) << c.x;
+    if (c.want) {
+      EXPECT_EQ(got, *c.want) << c.x;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velmora::common

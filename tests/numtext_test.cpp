@@ -1,0 +1,265 @@
+#include "common/numtext.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cerrno>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+
+namespace velmora::common {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::string Narrow(std::u16string_view text) {
+  std::string out;
+  for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+// Same bits, or both NaN.
+::testing::AssertionResult SameDouble(double actual, double expected) {
+  if ((std::isnan(actual) && std::isnan(expected)) ||
+      std::bit_cast<std::uint64_t>(actual) == std::bit_cast<std::uint64_t>(expected)) {
+    return ::testing::AssertionSuccess();
+  }
+  char text[96];
+  std::snprintf(text, sizeof text, "%.17g, expected %.17g", actual, expected);
+  return ::testing::AssertionFailure() << text;
+}
+
+// Restores the default separator after each test.
+class NumText : public ::testing::Test {
+ protected:
+  void TearDown() override { SetDecimalSeparator(u'.'); }
+};
+
+struct ParseCase {
+  std::u16string_view text;
+  double expected;
+};
+
+TEST_F(NumText, ParsesNumbersWithPrefixes) {
+  const ParseCase cases[] = {
+      {u"600", 600},      {u"0.0", 0},          {u"10k", 10000},     {u"68", 68},
+      {u"4.7u", 4.7e-6},  {u"1.2e-6", 1.2e-6},  {u"1.5E3k", 1.5e6},  {u"-5k", -5000},
+      {u"2.2n", 2.2000000000000003e-9},  // divides by 1e9: not the double nearest 2.2e-9
+      {u"1,000", 1000},   {u" 10 k ", 10000},   {u"1 2", 12},        {u"\t10\n", 10},
+      {u"10K", 1e4},      {u"10M", 1e7},        {u"10m", 0.01},      {u"10meg", 0.01},
+      {u"10P", 1e-11},    {u"100G", 1e11},      {u"3T", 3e12},       {u"10kΩ", 1e4},
+      {u"10Ω", 10},       {u"10\tk", 1e4},      {u"+5", 5},          {u".5", 0.5},
+      {u"5.", 5},         {u"0x10", 0},         {u"-0", -0.0},       {u"-0.0k", -0.0},
+      {u"10ｋ", 1e4},     {u"10Ｍ", 1e7},       {u"2.2ｕ", 2.2e-6},  {u"47ｐ", 4.7e-11},
+      {u"10μ", 1e-5},     {u"1ｍ", 1e-3},       {u"1Ｎ", 1e-9},      {u"1ｔ", 1e12},
+      {u"10µ", 10},        // U+00B5 micro sign is no prefix letter
+      {u"10　k", 10},      // U+3000 stays and is no prefix letter
+      {u"10\U0001D55Cx", 10},  // a surrogate pair is one character, no prefix
+  };
+  for (const ParseCase& c : cases) EXPECT_TRUE(SameDouble(StrToValue(c.text), c.expected)) << Narrow(c.text);
+}
+
+TEST_F(NumText, TextsWithoutANumberGiveNaN) {
+  const std::u16string_view texts[] = {u"",   u"   ",  u",,,", u"abc", u"k",     u"-",   u".",
+                                       u"1e", u"10E",  u"e5",  u"1.2.3", u"--5", u"5-3", u"１０ｋ",
+                                       u"+",  u"1e+",  u"-.",  u"R2"};
+  for (std::u16string_view t : texts) EXPECT_TRUE(std::isnan(StrToValue(t))) << Narrow(t);
+}
+
+TEST_F(NumText, ExponentAndRangeLimits) {
+  const std::string ones_then_632_zeros = "1." + std::string(632, '0');
+  const ParseCase cases[] = {
+      {u"1e309", kNaN},    {u"1e308k", kNaN},   {u"1e-400", 0},      {u"1e-300p", 1e-312},
+      {u"1e1025", kNaN},   {u"1e-1025", kNaN},  {u"1e-1024", 0},     {u"1e1024", kNaN},
+      {u"1e0001024", kNaN}, {u"-1e-1024", -0.0}, {u"0e631", 0},      {u"0e632", kNaN},
+      {u"0e700", kNaN},     // a zero mantissa does not save a power of ten of 632
+      {u"1.7976931348623158e308", DBL_MAX},  // above DBL_MAX, but rounds to it
+      {u"1.7976931348623159e308", kNaN},
+      {u"2.4703282292062328e-324", 5e-324},  {u"2.4703282292062327e-324", 0},
+      {u"1e-323m", 0},      {u"-1e-323m", -0.0}, {u"2e-308m", 2e-311},
+  };
+  for (const ParseCase& c : cases) EXPECT_TRUE(SameDouble(StrToValue(c.text), c.expected)) << Narrow(c.text);
+  // The power counts every fraction digit, even trailing zeros.
+  EXPECT_TRUE(SameDouble(StrToValue(Widen(ones_then_632_zeros.substr(0, 633))), 1.0));
+  EXPECT_TRUE(SameDouble(StrToValue(Widen(ones_then_632_zeros)), 0.0));
+  EXPECT_TRUE(SameDouble(StrToValue(Widen("1" + std::string(700, '0') + "e-700")), 0.0));
+  EXPECT_TRUE(SameDouble(StrToValue(Widen("1" + std::string(400, '0') + "e-100")), 1e300));
+}
+
+TEST_F(NumText, RkmNotationReadsLikeTheDecimalForm) {
+  const struct {
+    std::u16string_view rkm, decimal;
+    double value;
+  } cases[] = {
+      {u"4k7", u"4.7k", 4700},   {u"2R2", u"2.2", 2.2},      {u"4M7", u"4.7M", 4.7e6},
+      {u"1m5", u"1.5m", 0.0015}, {u"4k7Ω", u"4.7k", 4700},   {u"-4k7", u"-4.7k", -4700},
+      {u"4 k 7", u"4.7k", 4700}, {u"4,k7", u"4.7k", 4700},   {u"2n2", u"2.2n", 2.2000000000000003e-9},
+      {u"4ｋ7", u"4.7k", 4700},  {u"0R05", u"0.05", 0.05},   {u"4k7.5", u"4.7k", 4700},
+  };
+  for (const auto& c : cases) {
+    EXPECT_TRUE(SameDouble(StrToValue(c.rkm), StrToValue(c.decimal))) << Narrow(c.rkm);
+    EXPECT_TRUE(SameDouble(StrToValue(c.rkm), c.value)) << Narrow(c.rkm);
+  }
+  const ParseCase plain[] = {
+      {u"10kΩ", 1e4}, {u"4.7k", 4700}, {u"2R", 2},   {u"4.5k7", 4500}, {u"1e3k5", 1e6},
+      {u"4k\t7", 4000}, {u"2r2", 2},   {u"4.k7", 4000}, {u"4kk7", 4000},
+  };
+  for (const ParseCase& c : plain) EXPECT_TRUE(SameDouble(StrToValue(c.text), c.expected)) << Narrow(c.text);
+}
+
+TEST_F(NumText, CommaSeparatorAcceptsNoFraction) {
+  SetDecimalSeparator(u',');
+  EXPECT_TRUE(std::isnan(StrToValue(u"4.7k")));
+  EXPECT_TRUE(SameDouble(StrToValue(u"4,7k"), 47000));
+  EXPECT_TRUE(SameDouble(StrToValue(u"4k7"), 4700));
+  EXPECT_EQ(FixedDecimal(1.5, 2), u"1,50");
+  EXPECT_EQ(FixedDecimal(-1.5e20, 3), u"-1,5E020");
+  EXPECT_EQ(FormatSI(2400, 8, 3), u"  2,400k");
+}
+
+struct FixedCase {
+  double x;
+  std::int32_t decimals;
+  std::u16string_view expected;
+};
+
+TEST_F(NumText, FixedDecimalRounding) {
+  const FixedCase cases[] = {
+      {1.0625, 3, u"1.063"},   {2.5, 0, u"3"},          {-2.5, 0, u"-3"},        {0.125, 2, u"0.13"},
+      {1.0005, 3, u"1.001"},   // stored below 1.0005, but its expansion reads 100050000000000000
+      {4.35, 1, u"4.3"},       // expansion 434999999999999936
+      {0.1, 17, u"0.10000000000000000"},  // expansion 100000000000000000, not ...0055
+      {1.00006103515625, 16, u"1.0000610351562499"},  // product ends in ...5000: a tie, to even (...4992)
+      {1.00018310546875, 16, u"1.0001831054687501"},  // tie to even upwards (...5008)
+      {1.0 / 3, 18, u"0.33333333333333331"}, {12.5, 20, u"12.50"}, {12.5, 19, u"12.50"},
+      {9.9996, 3, u"10.000"},  {999.9996, 3, u"1000.000"}, {0.0006, 3, u"0.001"}, {-0.0006, 3, u"-0.001"},
+      {-0.0004, 3, u"0.000"},  {-0.0, 3, u"0.000"},     {0.0, 0, u"0"},          {0.00006, 3, u"0.000"},
+      {-5e-324, 17, u"0.00000000000000000"},            {1e-5, 17, u"0.00001000000000000"},
+      {123456.789, 3, u"123456.789"},                   {2.5, -1, u"3"},
+      {99999999999999984.0, 3, u"99999999999999987.000"},  // the double below 1e17; last digit is rounding
+      {1e17, 3, u"1E017"},     {1e20, 3, u"1E020"},     {-1.5e20, 3, u"-1.5E020"}, {1e20, 0, u"1E20"},
+      {1.5e20, 4, u"1.5E0020"}, {1.5e20, 5, u"1.5E20"}, {1e23, 0, u"9.9999999999999987E22"},
+      {DBL_MAX, 3, u"1.7976931348623158E308"},          {-DBL_MAX, 17, u"-1.7976931348623158E308"},
+      {kInf, 3, u"INF"},       {-kInf, 3, u"-INF"},     {kNaN, 3, u"NAN"},
+  };
+  for (const FixedCase& c : cases) EXPECT_EQ(Narrow(FixedDecimal(c.x, c.decimals)), Narrow(c.expected)) << c.x;
+}
+
+TEST_F(NumText, FormatSIAndFormatFixed) {
+  const FixedCase si[] = {  // width 8, 3 decimals unless the case says otherwise
+      {2400, 3, u"  2.400k"},    {602.806122, 3, u"602.806"}, {68, 3, u" 68.000"},   {0, 3, u"  0.000"},
+      {-0.0, 3, u"  0.000"},     {3951.6129, 3, u"  3.952k"}, {-2400, 3, u" -2.400k"}, {3300000, 3, u"  3.300M"},
+      {123456789, 3, u"123.457M"}, {4.7e-6, 3, u"  4.700u"}, {1e-9, 3, u"  1.000n"}, {1e-3, 3, u"  1.000m"},
+      {1e-13, 3, u"  0.100p"},   {1e-16, 3, u"  0.000p"},   {1000, 3, u"  1.000k"},  {999.9994, 3, u"999.999"},
+      {999.9996, 3, u"1000.000"},  // prefix chosen before rounding
+      {0.0009999999999, 3, u"1000.000u"}, {2.5e15, 3, u"2500.000T"}, {1e30, 3, u"  1E018T"},
+      {kInf, 3, u"    INFT"},    {-kInf, 3, u"   -INFT"},   {kNaN, 3, u" ****** "},
+  };
+  for (const FixedCase& c : si) EXPECT_EQ(Narrow(FormatSI(c.x, 8, c.decimals)), Narrow(c.expected)) << c.x;
+
+  const struct {
+    double x;
+    std::int32_t width, decimals;
+    std::u16string_view expected;
+  } fixed[] = {
+      {kNaN, 7, 3, u" ***** "},  {kNaN, 2, 3, u"  "},      {kNaN, 0, 3, u"  "},     {kNaN, INT32_MIN, 0, u"  "},
+      {-0.0, 7, 3, u"  0.000"},  {-0.0004, 7, 3, u"  0.000"}, {-0.0006, 7, 3, u" -0.001"},
+      {123456.789, 7, 3, u"123456.789"}, {1e20, 7, 3, u"  1E020"}, {12.5, 3, 1, u"12.5"}, {1.5, -5, 1, u"1.5"},
+  };
+  for (const auto& c : fixed) EXPECT_EQ(Narrow(FormatFixed(c.x, c.width, c.decimals)), Narrow(c.expected)) << c.x;
+  EXPECT_EQ(FormatSI(1.0, INT32_MIN, 1), u"1.0");
+  EXPECT_EQ(FormatPadded(1.0, INT32_MAX, 0).size(), 1024u);  // padding is capped
+  EXPECT_EQ(FormatFixed(kNaN, INT32_MAX, 0).size(), 1024u);
+}
+
+#ifndef _WIN32
+// glibc's strtod and printf are exact; they give the references below.
+
+// Random decimal texts and the exact halfway points between neighbouring
+// doubles (and a hair above them) read like strtod reads them.
+TEST_F(NumText, ParsingMatchesCorrectRounding) {
+  std::mt19937_64 rng(20240611);
+  std::uniform_int_distribution<int> digit(0, 9);
+  for (int i = 0; i < 10000; ++i) {
+    std::string text;
+    const int count = 1 + static_cast<int>(rng() % 40);
+    const int point = static_cast<int>(rng() % static_cast<unsigned>(count + 1));
+    for (int j = 0; j < count; ++j) text += (j == point ? "." : "") + std::to_string(digit(rng));
+    text += "e" + std::to_string(static_cast<int>(rng() % 680) - 360);
+    errno = 0;
+    const double expected = std::strtod(text.c_str(), nullptr);
+    ASSERT_TRUE(SameDouble(StrToValue(Widen(text)), std::isinf(expected) ? kNaN : expected)) << text;
+  }
+  for (int i = 0; i < 3000; ++i) {
+    const double a = std::bit_cast<double>(rng() % 0x7FEFFFFFFFFFFFFFULL);
+    const long double mid = (static_cast<long double>(a) + std::nextafter(a, kInf)) / 2;  // exact
+    char buf[1200];
+    std::snprintf(buf, sizeof buf, "%.1000Le", mid);
+    std::string mantissa(buf, std::strchr(buf, 'e'));
+    mantissa.erase(mantissa.find_last_not_of('0') + 1);
+    const int exponent = std::atoi(std::strchr(buf, 'e') + 1);
+    const int fraction = static_cast<int>(mantissa.size()) - 2;
+    if (exponent - fraction - 9 <= -632) continue;  // such texts read as zero
+    for (const std::string& text : {mantissa + "e" + std::to_string(exponent),
+                                    mantissa + "000000001e" + std::to_string(exponent)}) {
+      ASSERT_TRUE(SameDouble(StrToValue(Widen(text)), std::strtod(text.c_str(), nullptr))) << text;
+    }
+  }
+}
+
+// FixedDecimal(x, 3) for |x| < 1e15 by another route: the exact decimal value
+// from printf gives the 18-digit product directly; it is rounded to the
+// spacing of the doubles there (16 to 128), then at the third decimal.
+std::string ReferenceFixed3(double x) {
+  char buf[1200];
+  std::snprintf(buf, sizeof buf, "%.1100e", std::fabs(x));
+  const std::string digits = std::string(1, buf[0]) + std::string(buf + 2, 1100);
+  int exponent = std::atoi(std::strchr(buf, 'e') + 1) + 1;
+  const std::uint64_t whole = std::stoull(digits.substr(0, 18));
+  const bool rest = digits.find_first_not_of('0', 18) != std::string::npos;
+  const std::uint64_t spacing = whole < (1ULL << 57) ? 16 : whole < (1ULL << 58) ? 32 : whole < (1ULL << 59) ? 64 : 128;
+  std::uint64_t product = whole - whole % spacing;
+  const std::uint64_t low = whole % spacing;
+  if (2 * low > spacing || (2 * low == spacing && (rest || (product / spacing) % 2 == 1))) product += spacing;
+  if (product == 1000000000000000000ULL) {
+    product /= 10;
+    ++exponent;
+  }
+  auto pow10 = [](int n) { std::uint64_t p = 1; while (n-- > 0) p *= 10; return p; };
+  const int pos = std::min(exponent + 3, 17);
+  std::uint64_t thousandths = 0;
+  if (pos >= 0) {
+    thousandths = product / pow10(18 - pos);
+    if (product / pow10(17 - pos) % 10 >= 5) ++thousandths;
+    thousandths *= pow10(exponent + 3 - pos);
+  }
+  char out[64];
+  std::snprintf(out, sizeof out, "%s%llu.%03llu", (std::signbit(x) && thousandths != 0) ? "-" : "",
+                static_cast<unsigned long long>(thousandths / 1000), static_cast<unsigned long long>(thousandths % 1000));
+  return out;
+}
+
+TEST_F(NumText, FixedDecimalMatchesExactReference) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> log_magnitude(-8, 15);
+  for (int i = 0; i < 30000; ++i) {
+    double x = std::pow(10.0, log_magnitude(rng));
+    if (i % 3 == 1) x = std::nextafter(std::round(x * 2000) / 2000, i % 2 ? kInf : 0.0);  // near halves
+    if (i % 3 == 2) x = static_cast<double>(rng() % 100000000) / 10000 + 0.0005;
+    if (i % 2 == 0) x = -x;
+    ASSERT_EQ(Narrow(FixedDecimal(x, 3)), ReferenceFixed3(x)) << std::bit_cast<std::uint64_t>(x);
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace velmora::common
