@@ -6,7 +6,10 @@
 #   - Japanese UI faces mapped to the IPA fonts (otherwise Wine draws boxes),
 #   - Wine draws its own window frames ("Managed"="N"): bare Xvfb has no
 #     window manager, and managed windows there get no caption and close slowly,
-#   - Marlett installed, so caption buttons show glyphs instead of "0 1 r".
+#   - Marlett installed, so caption buttons show glyphs instead of "0 1 r",
+#   - no crash debugger: a crashing program ends at once with its exception code
+#     as exit status (Wine's debugger either waits on a dialog or ends the
+#     program with status 0, which would pass a crashed test).
 # A stamp makes later calls return at once; a lock lets parallel test jobs call it.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -45,6 +48,12 @@ Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"=""
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
 
 EOF
   } >"$1"

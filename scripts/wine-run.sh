@@ -57,4 +57,9 @@ while :; do
   kill -0 "$pid" 2>/dev/null || break
 done
 wait "$out_follower" "$err_follower" || true
+# Only the low 8 bits of a Windows exit code survive; never let a crash whose
+# code happens to end in 00 pass as success.
+if ((status == 0)) && grep -q '^wine: Unhandled ' "$tmp/err"; then
+  status=1
+fi
 exit "$status"

@@ -8,9 +8,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 #include <random>
+#include <type_traits>
+#include <utility>
 
 #include "common/checked.h"
 
@@ -233,112 +236,49 @@ TEST(CrMathReference, DISABLED_MillionsOfRandomArguments) {
 // ---------------------------------------------------------------------------
 // Checked wrappers
 
-struct CheckedCase {
-  double x;
-  std::optional<FpFault> fault;
-  double want;  // when no fault
-};
+// A converter's result, or the fault it throws.
+template <class T, class F>
+void ExpectResults(F convert, std::initializer_list<std::pair<double, std::optional<T>>> cases,
+                   std::optional<FpFault> fault_for_nullopt = FpFault::Invalid) {
+  for (const auto& [x, want] : cases) {
+    T got{};
+    const std::optional<FpFault> fault = FaultOf([&] { got = convert(x); });
+    EXPECT_EQ(fault, want ? std::nullopt : fault_for_nullopt) << x;
+    if (!want) continue;
+    if constexpr (std::is_floating_point_v<T>) {
+      EXPECT_TRUE(Same(got, *want)) << x << " -> " << got;
+    } else {
+      EXPECT_EQ(got, *want) << x;
+    }
+  }
+}
 
 TEST(CheckedExpLn, FaultsAndSilentSpecials) {
-  const CheckedCase exp_cases[] = {
-      {710.0, FpFault::Overflow, 0},
-      {kMax, FpFault::Overflow, 0},
-      {kInf, std::nullopt, kInf},
-      {-kInf, std::nullopt, 0.0},
-      {-800.0, std::nullopt, 0.0},  // underflow is not a fault
-      {kNaN, std::nullopt, kNaN},
-      {1.0, std::nullopt, 0x1.5bf0a8b145769p+1},
-  };
-  for (const CheckedCase& c : exp_cases) {
-    double got = 0;
-    EXPECT_EQ(FaultOf([&] { got = CheckedExp(c.x).value(); }), c.fault) << c.x;
-    if (!c.fault) {
-      EXPECT_TRUE(Same(got, c.want)) << c.x;
-    }
-  }
-  const CheckedCase ln_cases[] = {
-      {0.0, FpFault::DivideByZero, 0},
-      {-0.0, FpFault::DivideByZero, 0},
-      {-1.0, FpFault::Invalid, 0},
-      {-kInf, FpFault::Invalid, 0},
-      {kInf, std::nullopt, kInf},
-      {kNaN, std::nullopt, kNaN},
-      {kMin, std::nullopt, -0x1.74385446d71c3p+9},
-  };
-  for (const CheckedCase& c : ln_cases) {
-    double got = 0;
-    EXPECT_EQ(FaultOf([&] { got = CheckedLn(c.x).value(); }), c.fault) << c.x;
-    if (!c.fault) {
-      EXPECT_TRUE(Same(got, c.want)) << c.x;
-    }
-  }
+  auto exp = [](double x) { return CheckedExp(x).value(); };
+  auto ln = [](double x) { return CheckedLn(x).value(); };
+  ExpectResults<double>(exp, {{710.0, {}}, {kMax, {}}}, FpFault::Overflow);
+  // Underflow and the infinities are not faults.
+  ExpectResults<double>(exp, {{kInf, kInf}, {-kInf, 0.0}, {-800.0, 0.0}, {kNaN, kNaN}, {1.0, 0x1.5bf0a8b145769p+1}});
+  ExpectResults<double>(ln, {{0.0, {}}, {-0.0, {}}}, FpFault::DivideByZero);
+  ExpectResults<double>(ln, {{-1.0, {}}, {-kInf, {}}, {kInf, kInf}, {kNaN, kNaN}, {kMin, -0x1.74385446d71c3p+9}});
 }
 
-template <class T>
-struct IntCase {
-  double x;
-  std::optional<T> want;  // nullopt: Invalid
-};
-
-TEST(CheckedIntegers, RoundToInt32HalvesToEvenAndRange) {
-  const IntCase<std::int32_t> cases[] = {
-      {0.5, 0},           {1.5, 2},           {2.5, 2},         {-0.5, 0},
-      {-1.5, -2},         {-2.5, -2},         {0.49999999999999994, 0},
-      {2147483647.4, 2147483647},             {2147483647.5, std::nullopt},
-      {-2147483648.5, -2147483647 - 1},       {-2147483648.6, std::nullopt},
-      {kNaN, std::nullopt}, {kInf, std::nullopt}, {-kInf, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    std::int32_t got = 0;
-    const auto fault = FaultOf([&] { got = RoundToInt32(c.x); });
-    EXPECT_EQ(fault, c.want ? std::nullopt : std::optional(FpFault::Invalid)) << c.x;
-    if (c.want) {
-      EXPECT_EQ(got, *c.want) << c.x;
-    }
-  }
-}
-
-TEST(CheckedIntegers, RoundToInt64HalvesToEvenAndRange) {
-  const IntCase<std::int64_t> cases[] = {
-      {2.5, 2},
-      {-3.5, -4},
-      {4503599627370497.0, 4503599627370497},  // 2^52 + 1: already integral
-      {0x1.fffffffffffffp+62, 9223372036854774784},
-      {0x1p63, std::nullopt},
-      {-0x1p63, std::numeric_limits<std::int64_t>::min()},
-      {-0x1.0000000000001p63, std::nullopt},
-      {kNaN, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    std::int64_t got = 0;
-    const auto fault = FaultOf([&] { got = RoundToInt64(c.x); });
-    EXPECT_EQ(fault, c.want ? std::nullopt : std::optional(FpFault::Invalid)) << c.x;
-    if (c.want) {
-      EXPECT_EQ(got, *c.want) << c.x;
-    }
-  }
-}
-
-TEST(CheckedIntegers, TruncToInt32CutsTowardZeroAndRange) {
-  const IntCase<std::int32_t> cases[] = {
-      {2.9, 2},
-      {-2.9, -2},
-      {-0.9, 0},
-      {2147483647.9, 2147483647},
-      {2147483648.0, std::nullopt},
-      {-2147483648.9, -2147483647 - 1},
-      {-2147483649.0, std::nullopt},
-      {kNaN, std::nullopt},
-      {-kInf, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    std::int32_t got = 0;
-    const auto fault = FaultOf([&] { got = TruncToInt32(c.x); });
-    EXPECT_EQ(fault, c.want ? std::nullopt : std::optional(FpFault::Invalid)) << c.x;
-    if (c.want) {
-      EXPECT_EQ(got, *c.want) << c.x;
-    }
-  }
+TEST(CheckedIntegers, RoundingHalvesToEvenTruncationCutsTowardZero) {
+  const std::int32_t min32 = std::numeric_limits<std::int32_t>::min();
+  ExpectResults<std::int32_t>(RoundToInt32, {
+      {0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {0.49999999999999994, 0},
+      {2147483647.4, 2147483647}, {2147483647.5, {}}, {-2147483648.5, min32}, {-2147483648.6, {}},
+      {kNaN, {}}, {kInf, {}}, {-kInf, {}},
+  });
+  ExpectResults<std::int64_t>(RoundToInt64, {
+      {2.5, 2}, {-3.5, -4}, {4503599627370497.0, 4503599627370497},
+      {0x1.fffffffffffffp+62, 9223372036854774784}, {0x1p63, {}},
+      {-0x1p63, std::numeric_limits<std::int64_t>::min()}, {-0x1.0000000000001p63, {}}, {kNaN, {}},
+  });
+  ExpectResults<std::int32_t>(TruncToInt32, {
+      {2.9, 2}, {-2.9, -2}, {-0.9, 0}, {2147483647.9, 2147483647}, {2147483648.0, {}},
+      {-2147483648.9, min32}, {-2147483649.0, {}}, {kNaN, {}}, {-kInf, {}},
+  });
 }
 
 }  // namespace

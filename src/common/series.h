@@ -14,7 +14,8 @@ inline constexpr double kStoredLn10 = 2.30258509299405;
 inline constexpr double kLog10Factor = 0.4342944819032518;
 
 // ln(x) * 0.4342944819032518: one correctly rounded logarithm, then one
-// multiplication. Faults as CheckedLn: x = 0 DivideByZero, x < 0 Invalid.
+// multiplication. Faults as CheckedLn: x = 0 DivideByZero, x < 0 Invalid; a
+// NaN passes through.
 double Log10(double x);
 
 // The k-th member of the series with n steps per decade, as a mantissa

@@ -4,10 +4,22 @@
 //                   the controls, and every other visible top-level window of
 //                   the program (dialogs) with its caption, texts and buttons.
 //   probe rect NAME the screen rectangle of a control: "left top right bottom".
+//   probe clipboard the clipboard's Unicode text, escaped like the texts
+//                   above, and its length in UTF-16 code units.
+//   probe clearclipboard
+//                   empties the clipboard, so that a later copy is seen to arrive.
+//   probe listitem N
+//                   the screen rectangle of item N of the open drop-down list;
+//                   exit code 1 when no list is open.
+// Dialogs in "probe state" also get dialog.icon (which standard icon their
+// icon control shows, found by comparing its pixels on the screen with each
+// standard icon drawn the same size) and dialog.childN.rect (screen rectangle).
 // Output is UTF-8. Exit code 2 when the main window is not found.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -78,13 +90,132 @@ BOOL CALLBACK Collect(HWND h, LPARAM lp) {
   return TRUE;
 }
 
-BOOL CALLBACK DumpChild(HWND h, LPARAM lp) {
+std::wstring ClassOf(HWND h) {
   wchar_t cls[64] = {};
   GetClassNameW(h, cls, 64);
+  return cls;
+}
+
+BOOL CALLBACK DumpChild(HWND h, LPARAM lp) {
   const int n = ++*reinterpret_cast<int*>(lp);
-  std::printf("dialog.child%d=%s|%s|%d\n", n, Utf8(cls).c_str(), Escaped(Text(h)).c_str(),
+  RECT r{};
+  GetWindowRect(h, &r);
+  std::printf("dialog.child%d=%s|%s|%d\n", n, Utf8(ClassOf(h)).c_str(), Escaped(Text(h)).c_str(),
               IsWindowVisible(h) ? 1 : 0);
+  std::printf("dialog.child%d.rect=%ld %ld %ld %ld\n", n, r.left, r.top, r.right, r.bottom);
   return TRUE;
+}
+
+// 32-bit pixels of a w x h bitmap, top row first.
+struct Pixels {
+  int w = 0, h = 0;
+  std::vector<std::uint32_t> data;
+};
+
+// Runs paint(dc) on a fresh w x h memory bitmap and returns what it drew.
+template <typename Paint>
+Pixels Render(int w, int h, Paint paint) {
+  Pixels px;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (mem != nullptr && bmp != nullptr && bits != nullptr) {
+    HGDIOBJ old = SelectObject(mem, bmp);
+    paint(mem);
+    GdiFlush();
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    px.w = w;
+    px.h = h;
+    px.data.assign(p, p + static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    SelectObject(mem, old);
+  }
+  if (bmp != nullptr) DeleteObject(bmp);
+  if (mem != nullptr) DeleteDC(mem);
+  return px;
+}
+
+// Share of pixels (0..1) whose colour differs noticeably between a and b.
+double Mismatch(const Pixels& a, const Pixels& b) {
+  if (a.data.empty() || a.data.size() != b.data.size()) return 1.0;
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < a.data.size(); ++i) {
+    for (int shift = 0; shift < 24; shift += 8) {
+      const int ca = static_cast<int>((a.data[i] >> shift) & 0xFF);
+      const int cb = static_cast<int>((b.data[i] >> shift) & 0xFF);
+      if (std::abs(ca - cb) > 24) {
+        ++differing;
+        break;
+      }
+    }
+  }
+  return static_cast<double>(differing) / static_cast<double>(a.data.size());
+}
+
+// Names the standard icon that the icon control `icon` shows on the screen:
+// "stop", "warning", "information" or "question", or "unknown" when none of
+// them matches closely.
+const char* IconName(HWND icon) {
+  RECT r{};
+  GetClientRect(icon, &r);
+  POINT origin{0, 0};
+  ClientToScreen(icon, &origin);
+  const int w = r.right, h = r.bottom;
+  if (w <= 0 || h <= 0) return "unknown";
+  const Pixels shown = Render(w, h, [&](HDC dc) {
+    HDC screen = GetDC(nullptr);
+    BitBlt(dc, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+  });
+  if (shown.data.empty()) return "unknown";
+  // The corner is background in every standard icon: draw the candidates on it.
+  const std::uint32_t background = shown.data[0];
+  const struct {
+    const char* name;
+    const wchar_t* id;
+  } candidates[] = {{"stop", IDI_HAND}, {"warning", IDI_EXCLAMATION},
+                    {"information", IDI_ASTERISK}, {"question", IDI_QUESTION}};
+  const char* best = "unknown";
+  double bestMismatch = 0.1;  // anything worse is no match
+  for (const auto& c : candidates) {
+    HICON candidate = LoadIconW(nullptr, c.id);
+    const Pixels drawn = Render(w, h, [&](HDC dc) {
+      HBRUSH brush = CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF,
+                                          background & 0xFF));
+      RECT all{0, 0, w, h};
+      FillRect(dc, &all, brush);
+      DeleteObject(brush);
+      DrawIconEx(dc, 0, 0, candidate, w, h, 0, nullptr, DI_NORMAL);
+    });
+    const double m = Mismatch(shown, drawn);
+    if (m < bestMismatch) {
+      bestMismatch = m;
+      best = c.name;
+    }
+  }
+  return best;
+}
+
+// The dialog's icon control: a static control with the SS_ICON style.
+HWND FindIconControl(HWND dialog) {
+  for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    const LONG_PTR style = GetWindowLongPtrW(c, GWL_STYLE);
+    if (ClassOf(c) == L"Static" && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(c)) return c;
+  }
+  return nullptr;
+}
+
+// The visible drop-down list of this process, if one is open.
+HWND OpenList(const std::vector<HWND>& others) {
+  for (HWND h : others)
+    if (ClassOf(h) == L"ComboLBox") return h;
+  return nullptr;
 }
 
 }  // namespace
@@ -94,6 +225,40 @@ int wmain(int argc, wchar_t** argv) {
   if (main == nullptr) {
     std::printf("main=none\n");
     return 2;
+  }
+  if (argc >= 2 && std::wstring(argv[1]) == L"clipboard") {
+    if (!OpenClipboard(nullptr)) return 1;
+    std::wstring text;
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+      if (const auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
+        text = p;
+        GlobalUnlock(h);
+      }
+    }
+    CloseClipboard();
+    std::printf("clipboard.length=%zu\nclipboard=%s\n", text.size(), Escaped(text).c_str());
+    return 0;
+  }
+  if (argc >= 2 && std::wstring(argv[1]) == L"clearclipboard") {
+    if (!OpenClipboard(nullptr)) return 1;
+    const BOOL emptied = EmptyClipboard();
+    CloseClipboard();
+    return emptied ? 0 : 1;
+  }
+  if (argc >= 3 && std::wstring(argv[1]) == L"listitem") {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    Windows w{pid, main, {}};
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&w));
+    HWND list = OpenList(w.others);
+    const long index = std::wcstol(argv[2], nullptr, 10);
+    RECT item{};
+    if (list == nullptr ||
+        SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) == LB_ERR)
+      return 1;
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    std::printf("%ld %ld %ld %ld\n", item.left, item.top, item.right, item.bottom);
+    return 0;
   }
   if (argc >= 3 && std::wstring(argv[1]) == L"rect") {
     for (const Named& c : kControls) {
@@ -136,6 +301,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("dialog.class=%s\n", Utf8(cls).c_str());
     std::printf("dialog.caption=%s\n", Escaped(Text(h)).c_str());
     std::printf("dialog.rect=%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    HWND icon = FindIconControl(h);
+    std::printf("dialog.icon=%s\n", icon != nullptr ? IconName(icon) : "none");
     int n = 0;
     EnumChildWindows(h, DumpChild, reinterpret_cast<LPARAM>(&n));
   }

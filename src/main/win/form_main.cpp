@@ -286,6 +286,7 @@ void TFormMain::CreateControls() {
     HWND child = CreateWindowExW(exStyle, cls, text.c_str(), style, c.left, c.top, c.width, height,
                                  hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                                  instance_, nullptr);
+    items_[static_cast<std::size_t>(c.id - kFirstId)] = child;
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(c.kind == Kind::Link ? linkFont_ : font_), FALSE);
     if (c.autoSize) SizeToText(child, text);
     if (c.kind == Kind::Combo) {
@@ -635,6 +636,11 @@ void TFormMain::ButtonCopyClick() {
 }
 
 // ---- Small helpers ----
+
+HWND TFormMain::Item(int id) const {
+  const auto index = static_cast<std::size_t>(id - kFirstId);
+  return index < items_.size() ? items_[index] : nullptr;
+}
 
 std::u16string TFormMain::Text(int id) const { return common::WindowText(Item(id)); }
 

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -73,7 +74,9 @@ class TFormMain {
   void ClearResults();
   void Warn(UINT textId);
 
-  HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+  // The control with the given id; looked up once, at creation (asking the
+  // window system each time costs a server round trip under Wine).
+  HWND Item(int id) const;
   std::u16string Text(int id) const;
   void SetText(int id, std::u16string_view text);
   std::wstring LoadText(UINT id) const;
@@ -90,6 +93,8 @@ class TFormMain {
   // the old one; the chosen entry's text is kept here for ReadSeries.
   std::optional<std::u16string> chosenSeries_;
   DesignState design_;
+  static constexpr int kFirstId = 100;
+  std::array<HWND, 48> items_{};  // by control id - kFirstId
 };
 
 }  // namespace velmora::main
