@@ -233,3 +233,42 @@ TEST(SolveDesignRobustness, ExtremeSeriesNumbersComputeWithoutUndefinedBehaviour
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RefinePair, TraceFollowsTheSearchOrder) {
+  // Series 24 from the rounded pair (2200, 3900): r4 outer, r2 inner.
+  std::vector<velmora::main::Candidate> trace;
+  double r2 = 2200, r4 = 3900;
+  velmora::main::RefinePair(600, 10000, 10000, 68, r2, r4, 24, &trace);
+  ASSERT_EQ(trace.size(), 9u);
+  const double order[9][2] = {{3900, 2200}, {3900, 2000}, {3900, 2400}, {3600, 2200}, {3600, 2000},
+                              {3600, 2400}, {4300, 2200}, {4300, 2000}, {4300, 2400}};
+  const double m[9] = {1.122302, 1.249259, 1.004677, 1.049955, 1.082180,
+                       1.215563, 1.337721, 1.461127, 1.214315};
+  for (std::size_t i = 0; i < 9; ++i) {
+    EXPECT_NEAR(trace[i].r4, order[i][0], 1e-9);
+    EXPECT_NEAR(trace[i].r2, order[i][1], 1e-9);
+    EXPECT_NEAR(trace[i].m, m[i], 5e-7);
+    EXPECT_FALSE(trace[i].skipped);
+  }
+  EXPECT_TRUE(trace[0].chosen);
+  EXPECT_TRUE(trace[2].chosen);   // 602.806 ohm: best from here on
+  EXPECT_FALSE(trace[3].chosen);
+  EXPECT_EQ(r2, 2400.0);
+  EXPECT_EQ(r4, 3900.0);
+}
+
+TEST(StoreAchievedValues, AgreesWithTheDesignItStoredFor) {
+  DesignState s;
+  ASSERT_EQ(SolveDesign(0.0, 600, 10000, 10000, 68, 12, s), DesignOutcome::Success);
+  DesignState again = s;
+  again.Zor = again.Gainr = again.Decr = again.Zio = 0;
+  velmora::main::StoreAchievedValues(again);
+  EXPECT_EQ(again.Zor, s.Zor);
+  EXPECT_EQ(again.Gainr, s.Gainr);
+  EXPECT_EQ(again.Decr, s.Decr);
+  EXPECT_EQ(again.Zio, s.Zio);
+}
+
+}  // namespace

@@ -15,16 +15,30 @@ using common::RoundToSeries;
 
 namespace {
 
-// The output impedance that the pair (r2, r4) gives: (R3 + R4) R5 / D with
-// D = (R3 + R4 + R5) - (R2 / R1 + 1) R3, evaluated left to right.
+// (R3 + R4) R5 / D with D = (R3 + R4 + R5) - (R2 / R1 + 1) R3, left to right.
 Checked OutputImpedance(Checked R1, Checked r2, Checked R3, Checked r4, Checked R5) {
   return (R3 + r4) * R5 / ((R3 + r4 + R5) - (r2 / R1 + 1.0) * R3);
 }
 
 }  // namespace
 
+double PairOutputImpedance(double R1, double r2, double R3, double r4, double R5) {
+  return OutputImpedance(R1, r2, R3, r4, R5).value();
+}
+
+void StoreAchievedValues(DesignState& state) {
+  const Checked zo = state.Zo, r1 = state.R1, r2 = state.R2, r3 = state.R3, r4 = state.R4,
+                r5 = state.R5;
+  state.Zor = OutputImpedance(r1, r2, r3, r4, r5).value();
+  state.Gainr = (((r3 + r4) * r2 / r1) / ((r3 + r4 + r5) - (r2 / r1 + 1.0) * r3) /
+                 (Checked(state.Zor) / zo + 1.0))
+                    .value();
+  state.Decr = (Checked(1.0) / (r5 / ((r3 + r4) * zo / (r3 + r4 + zo)) + 1.0)).value();
+  state.Zio = (r1 / (r2 / (r1 * ((r3 + r4 + r5) / r3 - r2 / r1 - 1.0)) + 1.0)).value();
+}
+
 void RefinePair(double Zo, double R1, double R3, double R5, double& R2, double& R4,
-                std::int32_t ER) {
+                std::int32_t ER, std::vector<Candidate>* trace) {
   const Checked step = CheckedExp(Checked(common::kStoredLn10) / static_cast<double>(ER));
   const std::array<double, 3> r2s{R2, RoundToSeries((Checked(R2) / step).value(), ER),
                                   RoundToSeries((Checked(R2) * step).value(), ER)};
@@ -34,13 +48,18 @@ void RefinePair(double Zo, double R1, double R3, double R5, double& R2, double& 
   for (double r4 : r4s) {
     for (double r2 : r2s) {
       const Checked t = OutputImpedance(R1, r2, R3, r4, R5);
-      if (!(t > 0.0)) continue;
+      if (!(t > 0.0)) {
+        if (trace != nullptr) trace->push_back({r4, r2, t.value(), true, 0.0, false});
+        continue;
+      }
       const Checked m = t > Zo ? t / Zo : Checked(Zo) / t;
-      if (m < best) {
+      const bool better = m < best;
+      if (better) {
         best = m;
         R2 = r2;
         R4 = r4;
       }
+      if (trace != nullptr) trace->push_back({r4, r2, t.value(), false, m.value(), better});
     }
   }
 }
@@ -72,15 +91,9 @@ DesignOutcome SolveDesign(double gainDb, double Zo, double R1, double R3, double
   state.R4 = RoundToSeries(state.R4, ER);
   if (ER != 0) RefinePair(Zo, R1, R3, R5, state.R2, state.R4, ER);
 
-  const Checked R2f = state.R2, R4f = state.R4;
-  state.Zor = OutputImpedance(r1, R2f, r3, R4f, r5).value();
-  state.Gainr = (((r3 + R4f) * R2f / r1) / ((r3 + R4f + r5) - (R2f / r1 + 1.0) * r3) /
-                 (Checked(state.Zor) / zo + 1.0))
-                    .value();
-  state.Decr = (Checked(1.0) / (r5 / ((r3 + R4f) * zo / (r3 + R4f + zo)) + 1.0)).value();
-  state.Zio = (r1 / (R2f / (r1 * ((r3 + R4f + r5) / r3 - R2f / r1 - 1.0)) + 1.0)).value();
+  StoreAchievedValues(state);
 
-  if (zo * 2.0 > r3 + R4f) return DesignOutcome::R3TooSmall;
+  if (zo * 2.0 > r3 + Checked(state.R4)) return DesignOutcome::R3TooSmall;
   state.Valid = true;
   return DesignOutcome::Success;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace velmora::main {
 
@@ -32,11 +33,31 @@ enum class DesignOutcome { NotANumber, R5TooLarge, R3TooSmall, Success };
 DesignOutcome SolveDesign(double gainDb, double Zo, double R1, double R3, double R5,
                           std::int32_t ER, DesignState& state);
 
+// The output impedance at Out that the pair (r2, r4) gives with R1, R3, R5:
+// (R3 + r4) R5 / ((R3 + r4 + R5) - (r2 / R1 + 1) R3). Throws only
+// common::FloatingPointError.
+double PairOutputImpedance(double R1, double r2, double R3, double r4, double R5);
+
+// What the circuit built from state.R1 ... state.R5 achieves against state.Zo:
+// writes Zor, Gainr, Decr and Zio, in this order, so that a fault leaves the
+// ones before it written. Throws only common::FloatingPointError.
+void StoreAchievedValues(DesignState& state);
+
+// One step of the neighbour search, in search order.
+struct Candidate {
+  double r4 = 0, r2 = 0;
+  double t = 0;         // the pair's output impedance
+  bool skipped = false; // t not positive: not compared
+  double m = 0;         // max(t / Zo, Zo / t), when not skipped
+  bool chosen = false;  // best so far when this pair was tried
+};
+
 // Searches the 3 x 3 neighbourhood of the rounded pair (R2, R4) in series ER
 // (ER != 0) for the pair whose output impedance is nearest to Zo in ratio;
 // replaces R2 and R4 with it. Ties keep the earlier pair. Throws only
 // common::FloatingPointError.
+// When `trace` is given, each tried pair is appended to it.
 void RefinePair(double Zo, double R1, double R3, double R5, double& R2, double& R4,
-                std::int32_t ER);
+                std::int32_t ER, std::vector<Candidate>* trace = nullptr);
 
 }  // namespace velmora::main

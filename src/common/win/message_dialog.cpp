@@ -442,7 +442,16 @@ int MessageBoxCentered(std::wstring_view text, MsgDlgType type, MsgDlgButtons bu
 
   RECT parentRect{};
   GetWindowRect(parent, &parentRect);
-  const NONCLIENTMETRICSW metrics = NonClientMetrics();
+  NONCLIENTMETRICSW metrics = NonClientMetrics();
+  // The text takes the parent's face where it has one: the message font of a
+  // system without Japanese glyphs would show the program's texts as boxes.
+  LOGFONTW parentFont{};
+  if (auto pf = reinterpret_cast<HFONT>(SendMessageW(parent, WM_GETFONT, 0, 0));
+      pf != nullptr && GetObjectW(pf, sizeof parentFont, &parentFont) == sizeof parentFont) {
+    std::copy(std::begin(parentFont.lfFaceName), std::end(parentFont.lfFaceName),
+              std::begin(metrics.lfMessageFont.lfFaceName));
+    metrics.lfMessageFont.lfCharSet = parentFont.lfCharSet;
+  }
   OwnedFont font(metrics.lfMessageFont);
   const DialogRequest request{std::move(message), MsgDlgCaption(type), TypeIcon(type), buttons,
                               font.get(), metrics.lfCaptionFont, ToScreenRect(parentRect),

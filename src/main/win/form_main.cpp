@@ -202,6 +202,8 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(GET_WM_COMMAND_ID(wParam, lParam), GET_WM_COMMAND_CMD(wParam, lParam));
       return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);  // the font every control and dialog text uses
     case DM_GETDEFID:
       return 0;  // no default button: Enter in a box belongs to the box
     case WM_PAINT:

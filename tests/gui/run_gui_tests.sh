@@ -1,0 +1,502 @@
+#!/usr/bin/env bash
+# Usage: tests/gui/run_gui_tests.sh VELMORA_EXE PROBE_EXE
+#
+# Drives the real Velmora window under Wine on a virtual X screen the way a
+# user does: X key events and mouse clicks from xdotool. What the window shows
+# is read back with PROBE_EXE (tests/gui/probe.cpp). One line per case, then
+# "N passed, M failed"; the exit status is non-zero when a case failed.
+#
+# Environment: VELMORA_GUI_WINEPREFIX (default: the usual prefix + "-gui"),
+# VELMORA_GUI_DISPLAY (default :88; its own screen, so that other programs'
+# windows, focus and clipboard stay out of the way).
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+# shellcheck source=scripts/common.sh
+source "$root/scripts/common.sh"
+
+if (($# != 2)); then
+  echo "usage: $(basename "$0") VELMORA_EXE PROBE_EXE" >&2
+  exit 2
+fi
+app_exe=$(realpath "$1") || velmora_die "no such program: $1"
+probe_exe=$(realpath "$2") || velmora_die "no such program: $2"
+velmora_need wine wineserver xdotool xdpyinfo flock timeout realpath
+
+readonly start_timeout=40   # seconds for the window to appear (a cold Wine is slow)
+readonly settle_timeout=3   # seconds for the window to show what a case expects
+readonly hold=0.3           # then the same must still hold this much later
+readonly title='Velmora Ver1.01'
+
+# ---- Display, prefix and a lock: one suite per screen at a time ----
+# Descriptor 8 holds the lock. Every process started from here gets it closed,
+# or Wine's long-lived helpers would keep the lock after this script ends.
+export VELMORA_XVFB_DISPLAY=${VELMORA_GUI_DISPLAY:-:88}
+lock=/tmp/velmora-gui-tests-${VELMORA_XVFB_DISPLAY#:}.lock
+exec 8>"$lock"
+flock -w 300 8 || velmora_die "timed out waiting for $lock (another GUI test run?)"
+prefix=${VELMORA_GUI_WINEPREFIX:-$(velmora_default_prefix)-gui}
+"$root/scripts/wine-prefix.sh" "$prefix" 8>&- || exit 1
+export WINEPREFIX=$prefix WINEDEBUG=-all
+velmora_ensure_display 1 8>&-
+velmora_start_wineserver 8>&-
+work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-gui.XXXXXX")
+app_log=$work/app.log
+
+# ---- The program under test ----
+app_pid=''
+declare -A rect_cache=()
+
+# Runs the probe with the given arguments; its output has Windows line ends.
+probe() {
+  timeout 10 wine "$probe_exe" "$@" </dev/null 2>/dev/null 8>&- | tr -d '\r'
+}
+
+# True while a main window is open in the prefix.
+main_window_open() {
+  timeout 10 wine "$probe_exe" state </dev/null >/dev/null 2>&1 8>&-
+}
+
+# Ends the program started by start_app, if any, and waits until its window is gone.
+stop_app() {
+  [[ -n $app_pid ]] || return 0
+  kill "$app_pid" 2>/dev/null
+  local i
+  for ((i = 0; i < 50; i++)); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$app_pid" 2>/dev/null
+  wait "$app_pid" 2>/dev/null
+  app_pid=''
+  for ((i = 0; i < 50; i++)); do
+    main_window_open || return 0
+    sleep 0.1
+  done
+}
+
+cleanup() {
+  stop_app
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'echo got INT >&2; exit 130' INT; trap 'echo got TERM >&2; exit 143' TERM; trap 'echo got HUP >&2; exit 129' HUP
+
+# Starts a fresh program, waits for its window and gives it the X focus.
+# Prints why and fails when that does not happen in time.
+start_app() {
+  stop_app
+  rect_cache=()
+  if main_window_open; then
+    echo "a Velmora window from elsewhere is open in $WINEPREFIX" >&2
+    return 1
+  fi
+  wine "$app_exe" </dev/null >>"$app_log" 2>&1 8>&- &
+  app_pid=$!
+  local deadline=$((SECONDS + start_timeout)) win=''
+  while ((SECONDS < deadline)); do
+    kill -0 "$app_pid" 2>/dev/null || { echo "the program ended at start-up" >&2; return 1; }
+    win=$(xdotool search --onlyvisible --name "^${title//./\\.}\$" 2>/dev/null | head -n 1)
+    [[ -n $win ]] && main_window_open && break
+    win=''
+    sleep 0.1
+  done
+  [[ -n $win ]] || { echo "no window \"$title\" within ${start_timeout}s" >&2; return 1; }
+  timeout 5 xdotool windowfocus --sync "$win" || { echo "could not focus the window" >&2; return 1; }
+  await active=main focus=EditZo
+  [[ -z $mismatch ]] || { echo "window not ready: $mismatch" >&2; return 1; }
+}
+
+# ---- Reading the window ----
+declare -A S=()
+
+# Fills S from "probe state", plus derived facts:
+#   results       the six result texts, "Zor|Gainr|R2|R4|Zio|Decr"
+#   printcopy     enabled states of Print and Copy, e.g. "11"
+#   dialogs       number of other visible windows of the program
+#   dialog.buttons / dialog.text   captions of the dialog's buttons / texts, comma-separated
+#   window.centred / dialog.centred   "yes", or where it is and where centred would be
+read_state() {
+  S=()
+  local line key
+  while IFS= read -r line; do
+    [[ $line == *=* ]] || continue
+    key=${line%%=*}
+    if [[ -v S[$key] ]]; then S[$key]+=$'\n'"${line#*=}"; else S[$key]=${line#*=}; fi
+  done < <(probe state)
+  S[results]="${S[text.EditZor]-}|${S[text.EditGainr]-}|${S[text.EditR2]-}|${S[text.EditR4]-}|${S[text.EditZio]-}|${S[text.EditDecr]-}"
+  S[printcopy]="${S[enabled.ButtonPrint]-}${S[enabled.ButtonCopy]-}"
+  local classes=${S[dialog.class]-} n=0 i cls rest text buttons='' texts=''
+  [[ -n $classes ]] && n=$(wc -l <<<"$classes")
+  S[dialogs]=$n
+  for ((i = 1; i <= 99; i++)); do
+    [[ -v S[dialog.child$i] ]] || break
+    cls=${S[dialog.child$i]%%|*}
+    rest=${S[dialog.child$i]#*|}
+    text=${rest%|*}
+    if [[ $cls == Button ]]; then buttons+=${buttons:+,}$text
+    elif [[ $cls == Static && -n $text ]]; then texts+=${texts:+,}$text; fi
+  done
+  S[dialog.buttons]=$buttons
+  S[dialog.text]=$texts
+  S[window.centred]=$(placement "${S[screen]-}" "${S[window]-}")
+  S[dialog.centred]=''
+  if ((n == 1)); then
+    S[dialog.centred]=$(placement "${S[window]-}" "${S[dialog.rect]-}")
+  fi
+}
+
+# Says whether the rectangle $2 ("l t r b") is centred on $1, which is either
+# a rectangle or a screen size "WxH"; halves are truncated.
+placement() {
+  local outer=$1 inner=$2 ol ot or ob l t r b
+  if [[ $outer == *x* ]]; then
+    ol=0 ot=0 or=${outer%x*} ob=${outer#*x}
+  else
+    read -r ol ot or ob <<<"$outer"
+  fi
+  read -r l t r b <<<"$inner"
+  [[ -n ${ob:-} && -n ${b:-} ]] || { echo "unknown"; return; }
+  local cl=$((ol + (or - ol - (r - l)) / 2)) ct=$((ot + (ob - ot - (b - t)) / 2))
+  if ((l == cl && t == ct)); then echo yes; else echo "at $l,$t; centred is $cl,$ct"; fi
+}
+
+# Expectations are "key=value" (equal) or "key~regex" (matches). Sets
+# mismatch to a description of the first ones that fail, or to empty.
+mismatches() {
+  mismatch=''
+  local e key op want got
+  for e in "$@"; do
+    [[ $e =~ ^([^=~]+)([=~])(.*)$ ]] || { mismatch+="bad expectation '$e'; "; continue; }
+    key=${BASH_REMATCH[1]} op=${BASH_REMATCH[2]} want=${BASH_REMATCH[3]}
+    got=${S[$key]-<none>}
+    if [[ $op == '=' ]]; then
+      [[ $got == "$want" ]] && continue
+    else
+      [[ $got =~ $want ]] && continue
+    fi
+    mismatch+="$key: expected '$want', got '$got'; "
+  done
+  mismatch=${mismatch%; }
+}
+
+# Reads the window until every expectation holds or settle_timeout passes.
+await() {
+  local deadline
+  deadline=$(($(date +%s%N) + settle_timeout * 1000000000))
+  while :; do
+    read_state
+    mismatches "$@"
+    [[ -z $mismatch ]] && return 0
+    [[ -v S[title] ]] || { mismatch="the main window is gone; $mismatch"; return 0; }
+    (($(date +%s%N) < deadline)) || return 0
+    sleep 0.05
+  done
+}
+
+# ---- Acting like a user ----
+action_error=''
+
+# Screen rectangle "l t r b" of a main-window control (cached per run).
+control_rect() {
+  if [[ ! -v rect_cache[$1] ]]; then
+    local r
+    r=$(probe rect "$1")
+    [[ $r =~ ^-?[0-9]+\ -?[0-9]+\ -?[0-9]+\ -?[0-9]+$ ]] || return 1
+    rect_cache[$1]=$r
+  fi
+  echo "${rect_cache[$1]}"
+}
+
+# Moves the mouse to (x, y) and clicks the left button.
+click_at() {
+  xdotool mousemove --sync "$1" "$2" click 1
+}
+
+# Clicks the centre of the rectangle "l t r b".
+click_rect() {
+  local l t r b
+  read -r l t r b <<<"$1"
+  click_at $(((l + r) / 2)) $(((t + b) / 2))
+}
+
+# Drags from (x1, y1) to (x2, y2) with the left button.
+drag() {
+  xdotool mousemove --sync "$1" "$2" mousedown 1 mousemove --sync $((($1 + $3) / 2)) $((($2 + $4) / 2)) \
+    mousemove --sync "$3" "$4" mouseup 1
+}
+
+# One action; returns non-zero with action_error set when it cannot be done.
+#   click NAME          click the centre of a control
+#   fill NAME TEXT      click a box, select all, type TEXT
+#   clear NAME          click a box, select all, delete
+#   key KEY...          press keys (xdotool names)
+#   type TEXT           type text
+#   open NAME           click the drop-down button of the selector
+#   pick N              click item N of the open drop-down list
+#   ok                  click the OK button of the open dialog
+#   titledblclick       double-click the main window's title bar
+#   dragcorner DX DY    drag the main window's bottom-right corner by DX, DY
+act() {
+  local verb=$1 r l t rr b
+  shift
+  case $verb in
+    click)
+      r=$(control_rect "$1") || { action_error="no control $1"; return 1; }
+      click_rect "$r" ;;
+    fill)
+      act click "$1" || return 1
+      xdotool key ctrl+a
+      xdotool type --delay 30 -- "$2" ;;
+    clear)
+      act click "$1" || return 1
+      xdotool key ctrl+a BackSpace ;;
+    key)
+      xdotool key --delay 30 "$@" ;;
+    type)
+      xdotool type --delay 30 -- "$1" ;;
+    open)
+      r=$(control_rect "$1") || { action_error="no control $1"; return 1; }
+      read -r l t rr b <<<"$r"
+      click_at $((rr - 8)) $(((t + b) / 2))
+      await dialog.class=ComboLBox
+      [[ -z $mismatch ]] || { action_error="the list did not open: $mismatch"; return 1; } ;;
+    pick)
+      r=$(probe listitem "$1")
+      [[ -n $r ]] || { action_error="no open list with item $1"; return 1; }
+      click_rect "$r" ;;
+    ok)
+      read_state
+      local i found=''
+      for ((i = 1; i <= 99; i++)); do
+        [[ -v S[dialog.child$i] ]] || break
+        if [[ ${S[dialog.child$i]} == Button\|OK\|* ]]; then found=${S[dialog.child$i.rect]}; fi
+      done
+      [[ -n $found ]] || { action_error="no OK button to click"; return 1; }
+      click_rect "$found" ;;
+    titledblclick)
+      read_state
+      read -r l t rr b <<<"${S[window]}"
+      xdotool mousemove --sync $(((l + rr) / 2)) $((t + 10)) click --repeat 2 --delay 80 1 ;;
+    dragcorner)
+      read_state
+      read -r l t rr b <<<"${S[window]}"
+      drag $((rr - 1)) $((b - 1)) $((rr - 1 + $1)) $((b - 1 + $2)) ;;
+    *)
+      action_error="unknown action '$verb'"
+      return 1 ;;
+  esac
+}
+
+# Runs "action; action; ..." in order.
+run_actions() {
+  local list=$1 one words
+  action_error=''
+  IFS=';' read -ra list <<<"$1"
+  for one in "${list[@]}"; do
+    read -ra words <<<"$one"
+    ((${#words[@]})) || continue
+    act "${words[@]}" || return 1
+  done
+}
+
+# ---- Results ----
+passed=0
+failed=0
+group=''
+
+pass() {
+  passed=$((passed + 1))
+  printf 'ok   %s: %s\n' "$group" "$1"
+}
+
+fail() {
+  failed=$((failed + 1))
+  printf 'FAIL %s: %s: %s\n' "$group" "$1" "$2"
+}
+
+# check NAME ACTIONS EXPECTATION...: does the actions, then waits until the
+# window shows what is expected and checks that it still does a moment later
+# (so that a late reaction, e.g. a second calculation or dialog, is caught).
+check() {
+  local name=$1 actions=$2
+  shift 2
+  if ! run_actions "$actions"; then
+    fail "$name" "$action_error"
+    return
+  fi
+  await "$@"
+  if [[ -z $mismatch ]]; then
+    sleep "$hold"
+    read_state
+    mismatches "$@"
+    [[ -n $mismatch ]] && mismatch="changed after a moment: $mismatch"
+  fi
+  if [[ -z $mismatch ]]; then pass "$name"; else fail "$name" "$mismatch"; fi
+}
+
+# Runs the cases of one group on a freshly started program.
+session() {
+  group=$1
+  if start_app 2>"$work/start.err"; then
+    "$2"
+  else
+    fail "start" "$(tr '\n' ' ' <"$work/start.err")"
+  fi
+}
+
+# ---- Expected texts ----
+readonly EMPTY='|||||'
+# Default inputs (Zo 600, gain 0.0 dB, R1 10k, R3 10k, R5 68), series by series.
+readonly E24='602.806|  0.517|  2.400k|  3.900k|  3.952k|89.4%'
+readonly NOSERIES='600.000|  0.000|  2.267k|  3.758k|  4.075k|89.4%'
+readonly E48='591.964| -0.518|  2.150k|  3.650k|  4.217k|89.4%'
+readonly E6='680.926|  3.795|  3.300k|  4.700k|  3.079k|89.4%'
+readonly E3='654.259| -6.740|  1.000k|  2.200k|  5.591k|89.4%'
+readonly R5_WARNING='R5の値が大き過ぎます\r\n値を小さくしてください'
+readonly R3_WARNING='R3の値が小さ過ぎます\r\n値を大きくしてください'
+readonly REPORT='[Input data]\r\nZo = 600\r\nGain = 0.0dB\r\nR1 = 10k\r\nR3 = 10k\r\nR5 = 68\r\n\r\n[Result data]\r\nZo = 602.806\r\nGain =   0.517dB\r\nR2 =   2.400k\r\nR4 =   3.900k\r\nZio =   3.952k\r\nη = 89.4%\r\n'
+
+# ---- Cases ----
+
+startup_and_size() {
+  check "title"                          ""   title="$title"
+  check "client area 361x342"            ""   client=361x342
+  check "centred on the screen"          ""   window.centred=yes
+  check "focus in EditZo"                ""   focus=EditZo active=main
+  check "result boxes empty"             ""   results="$EMPTY"
+  check "Print and Copy disabled"        ""   printcopy=00
+  local start_rect=${S[window]}
+  check "corner drag does not enlarge"   "dragcorner 80 60"   client=361x342 window="$start_rect"
+  check "title double-click keeps size"  "titledblclick"      client=361x342 window="$start_rect"
+  help_window_drag_resizes
+}
+
+# The corner drag above proves something only if such a drag resizes a window
+# that can be resized: the Help window can.
+help_window_drag_resizes() {
+  local name="the same drag enlarges the resizable Help window"
+  run_actions "click LabelHelp" || { fail "$name" "$action_error"; return; }
+  await dialog.class=TFormHelp
+  [[ -z $mismatch ]] || { fail "$name" "$mismatch"; return; }
+  local l t r b
+  read -r l t r b <<<"${S[dialog.rect]}"
+  drag $((r - 1)) $((b - 1)) $((r + 79)) $((b + 59))
+  await dialog.rect="$l $t $((r + 80)) $((b + 60))"
+  if [[ -z $mismatch ]]; then pass "$name"; else fail "$name" "$mismatch"; fi
+}
+
+focus_moves() {
+  # Before the first success Print and Copy are disabled and left out.
+  check "Up in EditZo wraps to ButtonExit"        "key Up"                      focus=ButtonExit
+  check "Tab from ButtonExit wraps to EditZo"     "key Tab"                     focus=EditZo
+  check "Down in EditZo -> EditGain, no calc"     "key Down"                    focus=EditGain results="$EMPTY"
+  check "Up in EditGain -> EditZo"                "key Up"                      focus=EditZo
+  check "Down in EditR5 -> ComboBoxER"            "click EditR5; key Down"      focus=ComboBoxER results="$EMPTY"
+  check "Tab ComboBoxER -> ButtonCalc"            "key Tab"                     focus=ButtonCalc
+  check "Tab skips disabled Print, Copy"          "key Tab"                     focus=ButtonExit
+  check "shift+Tab skips them backwards"          "key shift+Tab"               focus=ButtonCalc
+  check "Tab EditR5 -> ComboBoxER"                "click EditR5; key Tab"       focus=ComboBoxER
+  # EditDecr has no handlers: Enter neither moves nor calculates; the "y"
+  # typed after it shows that the Enter has been handled.
+  check "Enter in EditDecr: nothing"              "fill EditDecr x; key Return; type y"  focus=EditDecr results="|||||xy"
+  # First calculation: the defaults with series 24.
+  check "Enter in EditZo -> EditGain, calculates" "click EditZo; key Return"    focus=EditGain results="$E24" printcopy=11
+  check "Tab EditR5 -> ComboBoxER (enabled)"      "click EditR5; key Tab"       focus=ComboBoxER
+  check "Tab ComboBoxER -> ButtonCalc"            "key Tab"                     focus=ButtonCalc
+  check "Tab ButtonCalc -> ButtonPrint"           "key Tab"                     focus=ButtonPrint
+  check "Tab ButtonPrint -> ButtonCopy"           "key Tab"                     focus=ButtonCopy
+  check "Tab ButtonCopy -> ButtonExit"            "key Tab"                     focus=ButtonExit
+  check "shift+Tab ButtonExit -> ButtonCopy"      "key shift+Tab"               focus=ButtonCopy
+  check "shift+Tab ButtonCopy -> ButtonPrint"     "key shift+Tab"               focus=ButtonPrint
+  check "shift+Tab ButtonPrint -> ButtonCalc"     "key shift+Tab"               focus=ButtonCalc
+  check "shift+Tab ButtonCalc -> ComboBoxER"      "key shift+Tab"               focus=ComboBoxER
+  # Each Enter case first spoils EditDecr: a calculation writes it back.
+  check "Enter in EditGain -> EditR1, calculates" "fill EditDecr x; click EditGain; key Return"  focus=EditR1 results="$E24"
+  check "Enter in EditR5 -> ComboBoxER, calc"     "fill EditDecr x; click EditR5; key Return"    focus=ComboBoxER results="$E24"
+  check "shift+Enter in EditR1 acts as Enter"     "fill EditDecr x; click EditR1; key shift+Return"  focus=EditR3 results="$E24"
+  check "ctrl+Down in EditR3 acts as Down"        "fill EditDecr x; click EditR3; key ctrl+Down" focus=EditR5 results="|||||x"
+  check "Enter in EditZor (mouse) -> ComboBoxER"  "fill EditZor junk; key Return"                focus=ComboBoxER results="$E24"
+  check "Enter in EditGainr -> ComboBoxER"        "fill EditDecr x; click EditGainr; key Return" focus=ComboBoxER results="$E24"
+  check "Enter in EditR2 -> ComboBoxER"           "fill EditDecr x; click EditR2; key Return"    focus=ComboBoxER results="$E24"
+  check "Enter in EditR4 -> ComboBoxER"           "fill EditDecr x; click EditR4; key Return"    focus=ComboBoxER results="$E24"
+  check "Enter in EditZio wraps to EditZo"        "fill EditDecr x; click EditZio; key Return"   focus=EditZo results="$E24"
+  check "Enter in selector stays, calculates"     "fill EditDecr x; click ComboBoxER; key Return" focus=ComboBoxER results="$E24" text.ComboBoxER=24
+}
+
+report_copy() {
+  check "defaults + Enter: results, Print/Copy on"  "key Return"   results="$E24" printcopy=11 focus=EditGain
+  local name="Copy button puts the 14-line report on the clipboard"
+  probe clearclipboard >/dev/null
+  if [[ $(probe clipboard) != $'clipboard.length=0\nclipboard=' ]]; then
+    fail "$name" "could not empty the clipboard first"
+    return
+  fi
+  run_actions "click ButtonCopy" || { fail "$name" "$action_error"; return; }
+  local deadline=$((SECONDS + settle_timeout)) out=''
+  while ((SECONDS <= deadline)); do
+    out=$(probe clipboard)
+    [[ $out == clipboard.length=0$'\n'* ]] || break
+    sleep 0.1
+  done
+  local want="clipboard.length=173"$'\n'"clipboard=$REPORT"
+  if [[ $out == "$want" ]]; then pass "$name"; else fail "$name" "got '${out//$'\n'/ | }'"; fi
+}
+
+outcomes() {
+  check "first calculation succeeds"         "click ButtonCalc"                    results="$E24" printcopy=11 dialogs=0
+  check "Gain abc: emptied, no dialog"       "fill EditGain abc; click ButtonCalc" results="$EMPTY" dialogs=0 printcopy=11 text.ComboBoxER=24
+  check "  same, selector x: reads as ∞"     "fill ComboBoxER x"                   results="$EMPTY" dialogs=0 printcopy=11 text.ComboBoxER=∞
+  check "valid again with series 24"         "fill EditGain 0.0; fill ComboBoxER 24"  results="$E24" printcopy=11 dialogs=0
+  # The warning comes before the boxes are emptied.
+  check "R5 470: warning, results kept"      "fill EditR5 470; click ButtonCalc" dialog.caption=Warning dialog.buttons=OK \
+        dialog.text="$R5_WARNING" dialog.icon=warning dialog.centred=yes results="$E24"
+  check "  closed with Enter: emptied"       "key Return"                          dialogs=0 results="$EMPTY" printcopy=11
+  check "R5 warning again"                   "click ButtonCalc"                    dialog.caption=Warning dialog.buttons=OK dialog.centred=yes
+  check "  closed with Esc"                  "key Escape"                          dialogs=0 results="$EMPTY" printcopy=11
+  check "R5 warning once more"               "click ButtonCalc"                    dialog.caption=Warning dialog.buttons=OK
+  check "  closed by clicking OK"            "ok"                                  dialogs=0 results="$EMPTY" printcopy=11 active=main
+  check "R5 68, no series"                   "fill EditR5 68; clear ComboBoxER"    results="$NOSERIES" text.ComboBoxER=∞ printcopy=11
+  check "R3 900 with ∞: R3 warning"          "fill EditR3 900; click ButtonCalc"   dialog.caption=Warning dialog.buttons=OK \
+        dialog.text="$R3_WARNING" dialog.icon=warning dialog.centred=yes
+  check "  closed: emptied, Print/Copy off"  "key Return"                          dialogs=0 results="$EMPTY" printcopy=00
+  # A floating-point fault changes neither the boxes nor the buttons: checked
+  # once from the empty/disabled state and once from the filled/enabled one.
+  check "R1 0: error box (empty, off)"       "fill EditR3 10k; fill EditR1 0; click ButtonCalc" dialog.caption=Velmora \
+        dialog.text="Invalid floating point operation." dialog.buttons=OK dialog.icon=stop results="$EMPTY" printcopy=00
+  check "  after OK: still empty, off"       "ok"                                  dialogs=0 results="$EMPTY" printcopy=00
+  check "R1 10k: works again after the error" "fill EditR1 10k; click ButtonCalc"  results="$NOSERIES" printcopy=11 dialogs=0
+  check "R1 0: error box (filled, on)"       "fill EditR1 0; click ButtonCalc"     dialog.caption=Velmora \
+        dialog.text="Invalid floating point operation." dialog.icon=stop results="$NOSERIES" printcopy=11
+  check "  after Enter: kept, on"            "key Return"                          dialogs=0 results="$NOSERIES" printcopy=11
+  check "R1 10k, series 24: works"           "fill EditR1 10k; fill ComboBoxER 24" results="$E24" printcopy=11 dialogs=0
+}
+
+selector() {
+  # Arrow keys in the closed selector step through its list from "24".
+  check "Down: 24 -> 48, calculates"         "click ComboBoxER; key Down"          text.ComboBoxER=48 results="$E48"
+  check "Up: 48 -> 24, calculates"           "key Up"                              text.ComboBoxER=24 results="$E24"
+  check "Up: 24 -> 12"                       "key Up"                              text.ComboBoxER=12 text.EditR2="  1.800k" text.EditR4="  3.300k"
+  check "delete all -> ∞, no series"         "clear ComboBoxER"                    text.ComboBoxER=∞ results="$NOSERIES"
+  check "typed 24"                           "fill ComboBoxER 24"                  text.ComboBoxER=24 results="$E24"
+  check "typed abc -> ∞"                     "fill ComboBoxER abc"                 text.ComboBoxER=∞ results="$NOSERIES"
+  # "-" alone would read as 0 and turn into "∞": put the sign in front of "24".
+  check "-24 stays, rounds like 24"          "fill ComboBoxER 24; key Home; type -"  text.ComboBoxER=-24 results="$E24"
+  check "typed 3: three-step series"         "fill ComboBoxER 3"                   text.ComboBoxER=3 results="$E3"
+  check "list: pick 6 with the mouse"        "open ComboBoxER; pick 0"             text.ComboBoxER=6 results="$E6" dialogs=0
+  check "list: pick ∞ with the mouse"        "open ComboBoxER; pick 6"             text.ComboBoxER=∞ results="$NOSERIES" dialogs=0
+  # Writing "∞" into the selector is no edit: were it one, the calculation
+  # would run again (endlessly) and a second warning would follow the first.
+  check "R5 470, typed x: one warning"       "fill EditR5 470; fill ComboBoxER x"  dialog.caption=Warning dialogs=1 text.ComboBoxER=∞
+  check "  after OK no second warning"       "key Return"                          dialogs=0 results="$EMPTY" text.ComboBoxER=∞
+}
+
+session "start-up" startup_and_size
+session "focus" focus_moves
+session "report" report_copy
+session "outcomes" outcomes
+session "selector" selector
+stop_app
+
+echo "$passed passed, $failed failed"
+((failed == 0))
