@@ -91,6 +91,28 @@ TEST(CrExp, NearMidpointsAroundOne) {
   }
 }
 
+// Arguments whose results lie within 2^-74 of a midpoint (most found by a
+// search, all rounded with 500-bit arithmetic): the fast evaluation, good to about 2^-70,
+// could land on either side, so these need the rounding test and the precise
+// path to work.
+TEST(CrExpLn, NearMidpointsFromASearch) {
+  const Case exp_cases[] = {
+      {-0x1.235f502bffbf4p+4, 0x1.a7d9cde9e7576p-27}, {0x1.7ab8851fc3f48p+3, 0x1.0d8910f1a69cap+17},
+      {0x1.11279cb78efcep+4, 0x1.8c28bec7c62fap+24},  {-0x1.6d991f3120be4p+3, 0x1.6e678c8d43de2p-17},
+      {0x1.e27666472ac6cp+3, 0x1.aef874dec0070p+21},  {-0x1.904f1c837ae9ap+4, 0x1.df4a9b12f6210p-37},
+      {-0x1.91a6d680e20d4p+4, 0x1.b8b63a7cb77a8p-37}, {-0x1.774b8968afc6p+0, 0x1.d8c6c4db1e6f5p-3},
+  };
+  const Case ln_cases[] = {
+      {0x1.a89a1740b36fcp-2, -0x1.c2b944e1503d9p-1}, {0x1.7b3e47b240d6dp-2, -0x1.fc9104b753d99p-1},
+      {0x1.49d0cbbec2486p+1, 0x1.e49c1a704ad07p-1},  {0x1.38a339c2c41dbp-1, -0x1.f91e5fe62220ep-2},
+      // 1 +- t, t = 2^-42 + 2^-47: t^2/2 is an odd multiple of half an ulp of
+      // t, so ln = +-(t -+ t^2/2) lies on a midpoint but for t^3/3, 2^-85.5.
+      {0x1.0000000000420p+0, 0x1.07ffffffffde0p-42},  {0x1.ffffffffff7c0p-1, -0x1.0800000000221p-42},
+  };
+  for (const Case& c : exp_cases) EXPECT_TRUE(Same(CrExp(c.x), c.want)) << std::hexfloat << c.x;
+  for (const Case& c : ln_cases) EXPECT_TRUE(Same(CrLn(c.x), c.want)) << std::hexfloat << c.x;
+}
+
 // Deep in the subnormal range e^(k ln2) is 2^k: the argument's rounding
 // error is far below half of 2^-1074 there.
 TEST(CrExp, PowersOfTwoInTheSubnormalRange) {
