@@ -32,6 +32,18 @@ std::wstring LoadHelpText(HINSTANCE instance) {
 
 common::ScreenRect ToScreenRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
+// True when `font` has a glyph for every character of `sample`.
+bool HasGlyphs(HFONT font, const std::wstring& sample) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  std::wstring indices(sample.size(), L'\0');
+  const DWORD n = GetGlyphIndicesW(dc, sample.c_str(), static_cast<int>(sample.size()),
+                                   reinterpret_cast<WORD*>(indices.data()), GGI_MARK_NONEXISTING_GLYPHS);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return n == sample.size() && indices.find(static_cast<wchar_t>(0xFFFF)) == std::wstring::npos;
+}
+
 }  // namespace
 
 TFormHelp::~TFormHelp() {
@@ -117,6 +129,14 @@ void TFormHelp::OnCreate() {
   lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
   font_ = CreateFontIndirectW(&lf);
   const std::wstring text = LoadHelpText(instance_);
+  if (!HasGlyphs(font_, text.substr(0, text.find(L'\r')))) {
+    // The face has no Japanese glyphs here and the system links it to no font
+    // that has them: fall back to the main window's face at the same height.
+    const std::wstring fallback = common::LoadResourceText(instance_, IDS_MAIN_FONT);
+    lstrcpynW(lf.lfFaceName, fallback.c_str(), LF_FACESIZE);
+    DeleteObject(font_);
+    font_ = CreateFontIndirectW(&lf);
+  }
   memo_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
                               ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN,
