@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers shared by the scripts in this directory. Source it; do not run it.
 # Every helper is safe to call repeatedly and from parallel processes.
 

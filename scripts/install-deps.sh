@@ -18,6 +18,8 @@ packages=(
   # running and driving the Windows program
   wine wine64 xvfb xdotool x11-utils xclip imagemagick
   fonts-wine fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic
+  # printing through a real print queue (the print test)
+  cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
   # start-up timing
   hyperfine
 )

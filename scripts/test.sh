@@ -76,7 +76,8 @@ test_tree() {
   if ((failed > 0 || status != 0)); then
     # Failing tests with their output; the passing ones are left out.
     echo "---- $name: failures (full log: $log-test.log)" >&2
-    grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* +Passed +' "$log-test.log" >&2 || true
+    grep -v -E -e '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* +Passed +' -e '^ +Start +[0-9]+: ' \
+      "$log-test.log" >&2 || true
     ((failed > 0)) || failed=1
   fi
   record "$name" "$passed" "$failed" ""

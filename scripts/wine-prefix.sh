@@ -17,18 +17,30 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/common.sh"
 
 # Bump when the configuration below changes, so existing prefixes get refreshed.
-readonly config_version=1
+readonly config_version=2
 readonly marlett=/usr/share/wine/fonts/marlett.ttf
+readonly wine_inf=/usr/share/wine/wine.inf
 
 prefix=${1:-$(velmora_default_prefix)}
 [[ $prefix == /* ]] || prefix=$PWD/$prefix
 prefix=${prefix%/}
 stamp=$prefix/.velmora-prefix
 
+# True when wineboot has set the prefix up for the installed Wine. Wine
+# records the time of the wine.inf it last applied; after an upgrade it would
+# update the prefix by itself at the next start, offering Mono and Gecko
+# installers in dialogs, so the update is done here instead.
+wine_setup_current() {
+  [[ -d $prefix/drive_c/windows/system32 && -f $prefix/.update-timestamp ]] || return 1
+  local applied
+  applied=$(tr -d '\r\n' <"$prefix/.update-timestamp")
+  [[ $applied == disable || $applied == "$(stat -c %Y "$wine_inf" 2>/dev/null)" ]]
+}
+
 # True when the prefix is configured at the current version.
 prefix_ready() {
   [[ -f $stamp && $(<"$stamp") == "$config_version" &&
-    -d $prefix/drive_c/windows/system32 && -f $prefix/drive_c/windows/Fonts/marlett.ttf ]]
+    -f $prefix/drive_c/windows/Fonts/marlett.ttf ]] && wine_setup_current
 }
 
 # Writes the registry settings as a .reg file regedit reads correctly:
@@ -75,15 +87,17 @@ configure_prefix() {
   log=$(mktemp "${TMPDIR:-/tmp}/velmora-wine-prefix.XXXXXX")
   trap 'rm -f "$log"' EXIT
   velmora_start_wineserver
-  # The registry files appear only when the server saves them (every 30 s or
-  # when it exits), so the Windows directory tells whether wineboot has run.
-  if [[ ! -d $prefix/drive_c/windows/system32 ]]; then
+  # (The registry files are no sign of a finished wineboot: they appear only
+  # when the server saves them, every 30 s or when it exits.)
+  if ! wine_setup_current; then
+    local mode=-u
+    [[ -d $prefix/drive_c/windows/system32 ]] || mode=-i
     # No Mono or Gecko installers: the program needs neither, and they would
     # try to download or pop up dialogs.
-    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >>"$log" 2>&1 9>&- || true
-    if [[ ! -d $prefix/drive_c/windows/system32 ]]; then
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot "$mode" </dev/null >>"$log" 2>&1 9>&- || true
+    if ! wine_setup_current; then
       velmora_filter_wine_noise <"$log" >&2
-      velmora_die "wineboot could not create the prefix $prefix"
+      velmora_die "wineboot $mode could not set up the prefix $prefix"
     fi
   fi
   local reg=$prefix/drive_c/velmora-settings.reg

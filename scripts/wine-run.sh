@@ -44,9 +44,11 @@ pid=$!
 trap 'kill -TERM "$pid" 2>/dev/null || true' TERM INT HUP
 
 # tail --pid exits once the program has ended and everything written is shown.
-tail -n +1 -s 0.05 -f --pid="$pid" "$tmp/out" &
+# tail's own complaints (e.g. no inotify watches left, so it polls) are not
+# the program's and stay out of its stderr.
+tail -n +1 -s 0.05 -f --pid="$pid" "$tmp/out" 2>/dev/null &
 out_follower=$!
-tail -n +1 -s 0.05 -f --pid="$pid" "$tmp/err" | velmora_filter_wine_noise >&2 &
+tail -n +1 -s 0.05 -f --pid="$pid" "$tmp/err" 2>/dev/null | velmora_filter_wine_noise >&2 &
 err_follower=$!
 
 status=0

@@ -262,7 +262,9 @@ TEST(CrMathReference, DISABLED_MillionsOfRandomArguments) {
 template <class T, class F>
 void ExpectResults(F convert, std::initializer_list<std::pair<double, std::optional<T>>> cases,
                    std::optional<FpFault> fault_for_nullopt = FpFault::Invalid) {
-  for (const auto& [x, want] : cases) {
+  for (const auto& c : cases) {
+    const double x = c.first;
+    const std::optional<T>& want = c.second;
     T got{};
     const std::optional<FpFault> fault = FaultOf([&] { got = convert(x); });
     EXPECT_EQ(fault, want ? std::nullopt : fault_for_nullopt) << x;

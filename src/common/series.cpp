@@ -20,7 +20,9 @@ Checked ToChecked(std::int64_t i) { return static_cast<double>(i); }
 
 double Log10(double x) { return (CheckedLn(x) * kLog10Factor).value(); }
 
-double SeriesValue(std::int64_t k, std::int64_t n) {
+namespace {
+
+double ComputeSeriesValue(std::int64_t k, std::int64_t n) {
   const Checked q = ToChecked(k) / ToChecked(n);
   Checked v = CheckedExp(q * kStoredLn10);
   if (n > 24) {
@@ -32,6 +34,27 @@ double SeriesValue(std::int64_t k, std::int64_t n) {
   if (q > 0.395 && q < 0.687) v = v + 0.1;
   if (q > 0.896 && q < 0.937) v = v - 0.1;
   return (ToChecked(RoundToInt64(v * 10.0)) / 10.0).value();
+}
+
+// Series values are pure functions of (k, n), and a calculation asks for the
+// same few again and again: remember the last ones (a value that faults is
+// not remembered, so it faults again).
+struct Memo {
+  std::int64_t k = 0, n = 0;
+  double value = 0;
+  bool used = false;
+};
+thread_local std::array<Memo, 64> memo;
+
+}  // namespace
+
+double SeriesValue(std::int64_t k, std::int64_t n) {
+  const auto hash = static_cast<std::uint64_t>(k) * 0x9E3779B97F4A7C15u ^ static_cast<std::uint64_t>(n);
+  Memo& slot = memo[(hash ^ (hash >> 29)) % memo.size()];
+  if (slot.used && slot.k == k && slot.n == n) return slot.value;
+  const double value = ComputeSeriesValue(k, n);
+  slot = {k, n, value, true};
+  return value;
 }
 
 double RoundToSeries(double x, std::int32_t n) {

@@ -1,5 +1,7 @@
 #include "main/report.h"
 
+#include <algorithm>
+
 #include "common/checked.h"
 #include "common/numtext.h"
 #include "common/series.h"
@@ -28,27 +30,30 @@ ReportSource DefaultCaptions() {
 }
 
 std::u16string MakeReport(const ReportSource& s, std::u16string_view newline) {
-  std::u16string out;
-  out.reserve(256);
-  auto line = [&](std::initializer_list<std::u16string_view> pieces) {
-    for (std::u16string_view p : pieces) out += p;
-    out += newline;
-  };
   constexpr std::u16string_view eq = u" = ";
-  line({u"[Input data]"});
-  line({s.LabelZo, eq, s.EditZo});
-  line({s.LabelGain, eq, s.EditGain, s.LabelGu});
-  line({s.LabelR1, eq, s.EditR1});
-  line({s.LabelR3, eq, s.EditR3});
-  line({s.LabelR5, eq, s.EditR5});
-  line({});
-  line({u"[Result data]"});
-  line({s.LabelZor, eq, s.EditZor});
-  line({s.LabelGainr, eq, s.EditGainr, s.LabelGur});
-  line({s.LabelR2, eq, s.EditR2});
-  line({s.LabelR4, eq, s.EditR4});
-  line({s.LabelZio, eq, s.EditZio});
-  line({s.LabelDecr, eq, s.EditDecr});
+  const std::u16string_view nl = newline;
+  // The 14 lines as pieces, each line closed by its line end.
+  const std::u16string_view pieces[] = {
+      u"[Input data]", nl,
+      s.LabelZo, eq, s.EditZo, nl,
+      s.LabelGain, eq, s.EditGain, s.LabelGu, nl,
+      s.LabelR1, eq, s.EditR1, nl,
+      s.LabelR3, eq, s.EditR3, nl,
+      s.LabelR5, eq, s.EditR5, nl,
+      nl,
+      u"[Result data]", nl,
+      s.LabelZor, eq, s.EditZor, nl,
+      s.LabelGainr, eq, s.EditGainr, s.LabelGur, nl,
+      s.LabelR2, eq, s.EditR2, nl,
+      s.LabelR4, eq, s.EditR4, nl,
+      s.LabelZio, eq, s.EditZio, nl,
+      s.LabelDecr, eq, s.EditDecr, nl,
+  };
+  std::size_t size = 0;
+  for (std::u16string_view p : pieces) size += p.size();
+  std::u16string out(size, u'\0');
+  auto at = out.begin();
+  for (std::u16string_view p : pieces) at = std::copy(p.begin(), p.end(), at);
   return out;
 }
 
