@@ -24,10 +24,11 @@ velmora_need wine wineserver xdpyinfo
 { : <&0; } 2>/dev/null || exec </dev/null
 
 prefix=$(velmora_default_prefix)
+# The display first: a prefix made without one cannot open windows later.
+velmora_ensure_display "${VELMORA_XVFB:-0}"
 "$here/wine-prefix.sh" "$prefix"
 export WINEPREFIX=$prefix
 export WINEDEBUG=${VELMORA_WINEDEBUG:--all}
-velmora_ensure_display "${VELMORA_XVFB:-0}"
 velmora_start_wineserver
 
 # The program writes into files that are followed from here rather than into

@@ -14,6 +14,7 @@
 #include "common/win/error_box.h"
 #include "common/win/clipboard.h"
 #include "common/win/message_dialog.h"
+#include "common/win/print_text.h"
 #include "common/win/win_text.h"
 #include "help/win/form_help.h"
 #include "main/report.h"
@@ -628,10 +629,7 @@ std::u16string TFormMain::MakeReport() const {
   return main::MakeReport(s);
 }
 
-void TFormMain::ButtonPrintClick() {
-  // Printing arrives with the print service support; the button stays
-  // wired so that its enabled state follows the calculation outcomes.
-}
+void TFormMain::ButtonPrintClick() { common::PrintText(hwnd_, MakeReport()); }
 
 void TFormMain::ButtonCopyClick() {
   common::CopyTextToClipboard(hwnd_, MakeReport());
