@@ -183,13 +183,13 @@ TEST(PngDecode, RejectsMalformedFiles) {
   Bytes extraByte = FilterAll(kNoise, kW * 3, 3);
   extraByte.push_back(0);
   Bytes missingRow = FilterAll(kNoise, kW * 3, 3);
-  missingRow.resize(missingRow.size() - (kW * 3 + 1));
+  missingRow.erase(missingRow.end() - (kW * 3 + 1), missingRow.end());
   Bytes badFilter = FilterAll(kNoise, kW * 3, 3);
   badFilter[(kW * 3 + 1) * 4] = 5;
   Bytes zTrailing = kZ;
   zTrailing.push_back(0);
   Bytes zNoChecksum = kZ;
-  zNoChecksum.resize(kZ.size() - 4);
+  zNoChecksum.erase(zNoChecksum.end() - 4, zNoChecksum.end());
   Bytes zBadChecksum = kZ;
   zBadChecksum.back() ^= 1;
   Bytes badCrc = kGood;
