@@ -1,5 +1,6 @@
 // Correctly rounded exp and ln, their checked wrappers, and the checked
 // integer conversions.
+#include "fp_testing.h"
 #include "common/crmath.h"
 
 #include <gtest/gtest.h>
@@ -30,21 +31,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kMin = std::numeric_limits<double>::denorm_min();
 constexpr double kMax = std::numeric_limits<double>::max();
 
-// Bitwise equality (so +0 and -0 differ); any NaN matches any NaN.
-bool Same(double a, double b) {
-  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
-         (std::isnan(a) && std::isnan(b));
-}
-
-template <class F>
-std::optional<FpFault> FaultOf(F f) {
-  try {
-    f();
-  } catch (const FloatingPointError& e) {
-    return e.fault();
-  }
-  return std::nullopt;
-}
+using velmora::testing::FaultOf;
+using velmora::testing::Same;
 
 struct Case {
   double x;

@@ -1,5 +1,6 @@
 // Preferred-number series: member values, rounding to the nearest member,
 // and the base-10 logarithm.
+#include "fp_testing.h"
 #include "common/series.h"
 
 #include <gtest/gtest.h>
@@ -22,21 +23,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr std::int32_t kMaxN = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMinN = std::numeric_limits<std::int32_t>::min();
 
-// Bitwise equality (so +0 and -0 differ); any NaN matches any NaN.
-bool Same(double a, double b) {
-  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
-         (std::isnan(a) && std::isnan(b));
-}
-
-template <class F>
-std::optional<FpFault> FaultOf(F f) {
-  try {
-    f();
-  } catch (const FloatingPointError& e) {
-    return e.fault();
-  }
-  return std::nullopt;
-}
+using velmora::testing::FaultOf;
+using velmora::testing::Same;
 
 std::vector<double> Members(std::int64_t n) {
   std::vector<double> v;
