@@ -34,8 +34,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   FormMain = &formMain;
   FormHelp = &formHelp;
   if (!FormMain->Create(g_instance, FormHelp)) return 1;
-  if (!FormHelp->Create(g_instance, FormMain->Handle())) return 1;
+  // The help window is created hidden before any message is handled; the
+  // main window is shown first so that it appears without waiting for it.
   FormMain->Show(showCommand);
+  if (!FormHelp->Create(g_instance, FormMain->Handle())) return 1;
   const int code = RunEventLoop();
   FormMain = nullptr;
   FormHelp = nullptr;

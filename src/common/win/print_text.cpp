@@ -13,6 +13,38 @@
 namespace velmora::common {
 namespace {
 
+// The common dialogs are loaded when the first print starts: importing them
+// would pull the shell libraries into every start of the program.
+struct CommonDialogs {
+  decltype(&::PrintDlgW) printDlg = nullptr;
+  decltype(&::CommDlgExtendedError) extendedError = nullptr;
+};
+
+const CommonDialogs& Dialogs() {
+  static const CommonDialogs dialogs = [] {
+    CommonDialogs d;
+    if (HMODULE module = LoadLibraryW(L"comdlg32.dll")) {
+      d.printDlg = reinterpret_cast<decltype(&::PrintDlgW)>(
+          reinterpret_cast<void*>(GetProcAddress(module, "PrintDlgW")));
+      d.extendedError = reinterpret_cast<decltype(&::CommDlgExtendedError)>(
+          reinterpret_cast<void*>(GetProcAddress(module, "CommDlgExtendedError")));
+    }
+    return d;
+  }();
+  return dialogs;
+}
+
+BOOL ShowPrintDialog(PRINTDLGW* pd) {
+  const CommonDialogs& d = Dialogs();
+  if (d.printDlg == nullptr) throw std::runtime_error("Printer selected is not valid");
+  return d.printDlg(pd);
+}
+
+DWORD ExtendedError() {
+  const CommonDialogs& d = Dialogs();
+  return d.extendedError != nullptr ? d.extendedError() : 0;
+}
+
 constexpr char kNotValid[] = "Printer selected is not valid";
 constexpr char kNotPrinting[] = "Printer is not currently printing";
 constexpr char kInProgress[] = "Printing in progress";
@@ -255,10 +287,10 @@ HDC PrinterChoice::Choose(HWND owner) {
   pd.nCopies = 1;
   pd.lpfnPrintHook = PlacePrintDialog;
   pd.lCustData = reinterpret_cast<LPARAM>(active != nullptr ? active : owner);
-  if (!PrintDlgW(&pd)) {
+  if (!ShowPrintDialog(&pd)) {
     FreeGlobal(pd.hDevMode);
     FreeGlobal(pd.hDevNames);
-    switch (CommDlgExtendedError()) {
+    switch (ExtendedError()) {
       case 0:                   // cancelled
       case PDERR_NODEVICES:     // no printer at all: the dialog has said so
       case PDERR_NODEFAULTPRN:
@@ -282,7 +314,7 @@ HDC PrinterChoice::CreateInfoContext() const {
     PRINTDLGW pd{};
     pd.lStructSize = sizeof pd;
     pd.Flags = PD_RETURNDEFAULT | PD_RETURNIC;
-    if (!PrintDlgW(&pd)) return nullptr;
+    if (!ShowPrintDialog(&pd)) return nullptr;
     FreeGlobal(pd.hDevMode);
     FreeGlobal(pd.hDevNames);
     return pd.hDC;
