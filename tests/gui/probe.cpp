@@ -11,6 +11,8 @@
 //   probe listitem N
 //                   the screen rectangle of item N of the open drop-down list;
 //                   exit code 1 when no list is open.
+//   probe serve     reads commands like the above, one per line, and answers
+//                   each with its output and a closing line "end=EXIT_CODE".
 // Dialogs in "probe state" also get dialog.icon (which standard icon their
 // icon control shows, found by comparing its pixels on the screen with each
 // standard icon drawn the same size) and dialog.childN.rect (screen rectangle).
@@ -218,59 +220,62 @@ HWND OpenList(const std::vector<HWND>& others) {
   return nullptr;
 }
 
-}  // namespace
+// ---- Commands: each prints its facts and returns the exit code ----
 
-int wmain(int argc, wchar_t** argv) {
-  HWND main = FindWindowW(L"TFormMain", nullptr);
-  if (main == nullptr) {
-    std::printf("main=none\n");
-    return 2;
-  }
-  if (argc >= 2 && std::wstring(argv[1]) == L"clipboard") {
-    if (!OpenClipboard(nullptr)) return 1;
-    std::wstring text;
-    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-      if (const auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
-        text = p;
-        GlobalUnlock(h);
-      }
+int Clipboard() {
+  if (!OpenClipboard(nullptr)) return 1;
+  std::wstring text;
+  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
+      text = p;
+      GlobalUnlock(h);
     }
-    CloseClipboard();
-    std::printf("clipboard.length=%zu\nclipboard=%s\n", text.size(), Escaped(text).c_str());
-    return 0;
   }
-  if (argc >= 2 && std::wstring(argv[1]) == L"clearclipboard") {
-    if (!OpenClipboard(nullptr)) return 1;
-    const BOOL emptied = EmptyClipboard();
-    CloseClipboard();
-    return emptied ? 0 : 1;
-  }
-  if (argc >= 3 && std::wstring(argv[1]) == L"listitem") {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(main, &pid);
-    Windows w{pid, main, {}};
-    EnumWindows(Collect, reinterpret_cast<LPARAM>(&w));
-    HWND list = OpenList(w.others);
-    const long index = std::wcstol(argv[2], nullptr, 10);
-    RECT item{};
-    if (list == nullptr ||
-        SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) == LB_ERR)
-      return 1;
-    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
-    std::printf("%ld %ld %ld %ld\n", item.left, item.top, item.right, item.bottom);
-    return 0;
-  }
-  if (argc >= 3 && std::wstring(argv[1]) == L"rect") {
-    for (const Named& c : kControls) {
-      if (Utf8(argv[2]) == c.name) {
-        RECT r{};
-        GetWindowRect(GetDlgItem(main, c.id), &r);
-        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
-        return 0;
-      }
-    }
+  CloseClipboard();
+  std::printf("clipboard.length=%zu\nclipboard=%s\n", text.size(), Escaped(text).c_str());
+  return 0;
+}
+
+int ClearClipboard() {
+  if (!OpenClipboard(nullptr)) return 1;
+  const BOOL emptied = EmptyClipboard();
+  CloseClipboard();
+  return emptied ? 0 : 1;
+}
+
+std::vector<HWND> OtherWindows(HWND main) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  Windows w{pid, main, {}};
+  EnumWindows(Collect, reinterpret_cast<LPARAM>(&w));
+  return w.others;
+}
+
+int ListItem(HWND main, const std::string& indexText) {
+  HWND list = OpenList(OtherWindows(main));
+  const long index = std::strtol(indexText.c_str(), nullptr, 10);
+  RECT item{};
+  if (list == nullptr || index < 0 ||
+      SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) == LB_ERR)
     return 1;
+  MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
+  std::printf("%ld %ld %ld %ld\n", item.left, item.top, item.right, item.bottom);
+  return 0;
+}
+
+int ControlRect(HWND main, const std::string& name) {
+  for (const Named& c : kControls) {
+    if (name == c.name) {
+      RECT r{};
+      GetWindowRect(GetDlgItem(main, c.id), &r);
+      std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+      return 0;
+    }
   }
+  return 1;
+}
+
+int State(HWND main) {
   std::printf("title=%s\n", Utf8(Text(main)).c_str());
   RECT cr{}, wr{};
   GetClientRect(main, &cr);
@@ -290,12 +295,9 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("text.%s=%s\n", c.name, Escaped(Text(h)).c_str());
     std::printf("enabled.%s=%d\n", c.name, IsWindowEnabled(h) ? 1 : 0);
   }
-  Windows w{pid, main, {}};
-  EnumWindows(Collect, reinterpret_cast<LPARAM>(&w));
-  for (HWND h : w.others) {
-    wchar_t cls[64] = {};
-    GetClassNameW(h, cls, 64);
-    if (std::wstring(cls) == L"tooltips_class32") continue;
+  for (HWND h : OtherWindows(main)) {
+    const std::wstring cls = ClassOf(h);
+    if (cls == L"tooltips_class32") continue;
     RECT r{};
     GetWindowRect(h, &r);
     std::printf("dialog.class=%s\n", Utf8(cls).c_str());
@@ -307,4 +309,54 @@ int wmain(int argc, wchar_t** argv) {
     EnumChildWindows(h, DumpChild, reinterpret_cast<LPARAM>(&n));
   }
   return 0;
+}
+
+// Runs one command (words[0], default "state"); 2 when there is no main window.
+int Run(const std::vector<std::string>& words) {
+  const std::string command = words.empty() ? "state" : words[0];
+  const std::string arg = words.size() >= 2 ? words[1] : std::string();
+  HWND main = FindWindowW(L"TFormMain", nullptr);
+  if (main == nullptr) {
+    std::printf("main=none\n");
+    return 2;
+  }
+  if (command == "state") return State(main);
+  if (command == "clipboard") return Clipboard();
+  if (command == "clearclipboard") return ClearClipboard();
+  if (command == "listitem" && words.size() >= 2) return ListItem(main, arg);
+  if (command == "rect" && words.size() >= 2) return ControlRect(main, arg);
+  std::printf("unknown command\n");
+  return 3;
+}
+
+// Answers one command per input line, each answer closed by "end=CODE", until
+// the input ends. Saves starting a program for every look at the window.
+int Serve() {
+  char line[1024];
+  while (std::fgets(line, sizeof line, stdin) != nullptr) {
+    std::vector<std::string> words;
+    std::string word;
+    for (const char* p = line; *p != '\0'; ++p) {
+      if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') {
+        if (!word.empty()) words.push_back(word);
+        word.clear();
+      } else {
+        word += *p;
+      }
+    }
+    if (!word.empty()) words.push_back(word);
+    const int code = Run(words);
+    std::printf("end=%d\n", code);
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) words.push_back(Utf8(argv[i]));
+  if (!words.empty() && words[0] == "serve") return Serve();
+  return Run(words);
 }

@@ -306,6 +306,7 @@ void TFormMain::CreateControls() {
                                          reinterpret_cast<LPARAM>(initial.c_str()));
       SendMessageW(child, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
       SetWindowTextW(child, initial.c_str());
+      seriesText_ = common::FromWide(initial);
     }
     if (c.handlers != kNoHandlers) {
       HWND target = child;
@@ -440,7 +441,8 @@ void TFormMain::OnCommand(int id, int code) {
       break;
     case IDC_COMBOBOXER:
       if (code == CBN_EDITCHANGE) {
-        ComboBoxERChange();
+        // Wine also reports a mere change of the selection (Ctrl+A) here.
+        if (Text(IDC_COMBOBOXER) != seriesText_) ComboBoxERChange();
       } else if (code == CBN_SELCHANGE) {
         // The edit part still shows the previous entry here: read the chosen one.
         HWND combo = Item(IDC_COMBOBOXER);
@@ -569,8 +571,10 @@ void TFormMain::Calculate() {
 void TFormMain::ReadSeries() {
   const std::u16string text = chosenSeries_ ? *chosenSeries_ : Text(IDC_COMBOBOXER);
   design_.ER = StrToIntOrZero(text);
-  if (design_.ER == 0) {
+  seriesText_ = text;
+  if (design_.ER == 0 && text != u"\u221E") {
     // Setting the text sends no change notification, so this does not recurse.
+    seriesText_.assign(1, u'\u221E');
     SetWindowTextW(Item(IDC_COMBOBOXER), L"\u221E");
   }
 }

@@ -92,6 +92,9 @@ class TFormMain {
   // While the selector reports a choice from its list, its edit text is still
   // the old one; the chosen entry's text is kept here for ReadSeries.
   std::optional<std::u16string> chosenSeries_;
+  // The selector's text as last read or written by the program, so that a
+  // notification without a change of text calculates nothing.
+  std::u16string seriesText_;
   DesignState design_;
   static constexpr int kFirstId = 100;
   std::array<HWND, 48> items_{};  // by control id - kFirstId
