@@ -57,11 +57,12 @@ std::u16string MakeReport(const ReportSource& s, std::u16string_view newline) {
   return out;
 }
 
+double GainDb(double ratio) { return (common::Checked(20.0) * common::Log10(ratio)).value(); }
+
 ResultTexts ComposeResults(const DesignState& state) {
   ResultTexts r;
   r.Zor = FormatSI(state.Zor, 8, 3);
-  const common::Checked dB = common::Checked(20.0) * common::Log10(state.Gainr);
-  r.Gainr = FormatPadded(dB.value(), 7, 3);
+  r.Gainr = FormatPadded(GainDb(state.Gainr), 7, 3);
   r.R2 = FormatSI(state.R2, 8, 3);
   r.R4 = FormatSI(state.R4, 8, 3);
   r.Zio = FormatSI(state.Zio, 8, 3);

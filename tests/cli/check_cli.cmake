@@ -84,3 +84,81 @@ endif()
 if(out STREQUAL "")
   message(FATAL_ERROR "empty help")
 endif()
+
+# ---- Design explorer ----
+
+function(expect_match what text regex)
+  if(NOT text MATCHES "${regex}")
+    message(FATAL_ERROR "${what}: no match for ${regex} in\n${text}")
+  endif()
+endfunction()
+
+# Every series: the series-24 row is the default report's design, digit for digit.
+expect_run(0 out err --all-series --format csv)
+string(REGEX MATCHALL "[^\n]+" lines "${out}")
+list(GET lines 2 header)
+expect_equal("all-series header" "${header}" "er,r2,r4,zo,zo_error_pct,gain_db,gain_error_db,zio,eta,outcome")
+list(LENGTH lines count)
+expect_equal("all-series rows" "${count}" "11")  # inputs header and row, table header, 8 series
+expect_match("no series row" "${out}" "\n0,2266.6666666666665,3757.8947368421045,599.9999999999999,")
+expect_match("series 24 row" "${out}" "\n24,2400,3900,602.8061224489796,[^\n]*,3951.6129032258077,0.8942740724855245,success\n")
+expect_run(0 out err --all-series --series-list "∞,24,x" --format json)
+string(JSON rows LENGTH "${out}" series)
+expect_equal("series-list rows" "${rows}" "3")
+string(JSON er GET "${out}" series 2 er)
+string(JSON outcome GET "${out}" series 1 outcome)
+expect_equal("json series-list entry" "${er}/${outcome}" "0/success")
+# A fault in one row leaves the others.
+expect_run(0 out err --all-series --r3 1200 --r5 200)
+expect_match("faulted row" "${out}" "\n +6 [^\n]*Floating point division by zero\\.\n")
+expect_match("row after a fault" "${out}" "\n +24 +6\\.800k +1\\.500k +610\\.860 [^\n]* ok\n")
+
+# The neighbour search, in the description's order.
+expect_run(0 out err --candidates)
+expect_match("search winner" "${out}" "3\\.900k +2\\.400k +602\\.806 +1\\.004677 +won\n")
+expect_match("search order" "${out}" "534\\.615 +1\\.122302[^\n]*\n[^\n]*480\\.285")
+expect_run(0 out err --candidates --series 6 --format csv)
+expect_match("skipped pair" "${out}" "\n2200,3300,-803\\.87[0-9]*,,skipped\n")
+expect_run(0 out err --candidates --series ∞)
+expect_match("no series, no search" "${out}" "there is no neighbour search")
+expect_run(6 out err --candidates --r3 1200 --r5 200 --series 6)
+expect_match("search stopped by a fault" "${out}" "stopped the search after 5 of 9 pairs")
+expect_match("search fault message" "${err}" "Floating point division by zero\\.")
+expect_run(4 out err --candidates --r5 470)
+
+# Tolerance: a fixed seed gives these figures on every platform (the files
+# were written by the native build; the Windows build must match them).
+foreach(case "uniform;--tolerance;--samples;70000;--seed;42"
+             "normal;--tolerance;2;--dist;normal;--series;96;--gain;6;--samples;70000;--seed;42")
+  list(POP_FRONT case name)
+  expect_run(0 out err ${case} --format csv)
+  file(READ ${CMAKE_CURRENT_LIST_DIR}/tolerance_seed42_${name}.csv golden)
+  expect_equal("seed 42, ${name}" "${out}" "${golden}")
+endforeach()
+expect_run(0 out err --tolerance 0 --samples 100 --format json)
+string(JSON nominal GET "${out}" figures 0 zo)
+string(JSON p99 GET "${out}" figures 6 zo)
+expect_equal("0 % collapses to the nominal Zo" "${p99}" "${nominal}")
+expect_run(8 out err --tolerance --series 6 --samples 2000)
+expect_match("unstable warning" "${err}" "UNSTABLE WITHIN THE TOLERANCE[^\n]* of 2000 [^\n]* of 32 ")
+expect_match("unstable warning in the text" "${out}" "^!!! WARNING")
+expect_run(5 out err --tolerance --r3 900 --series ∞)
+expect_run(3 out err --tolerance --gain x)
+
+# CSV with CR LF line ends.
+execute_process(COMMAND ${run} --all-series --series-list 24 --format csv --crlf
+                OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/cli_csv_crlf.out)
+file(READ ${CMAKE_CURRENT_BINARY_DIR}/cli_csv_crlf.out csv_hex HEX)
+expect_match("csv CR LF" "${csv_hex}" "^[0-9a-f]*0d0a[0-9a-f]*0d0a$")
+
+# Bad values (7) and options that do not go together (2).
+foreach(bad "--format;xml;--all-series" "--tolerance;100" "--tolerance=-1" "--tolerance;5x"
+            "--tolerance;--samples;0" "--tolerance;--samples;10000001" "--tolerance;--samples;1e3"
+            "--tolerance;--seed;-1" "--tolerance;--dist;gauss")
+  expect_run(7 out err ${bad})
+  expect_match("message for ${bad}" "${err}" "velmora-cli: --[a-z]+: \"[^\"]*\" is not ")
+endforeach()
+foreach(bad "--samples;10" "--all-series;--candidates" "--format;csv" "--all-series;--series;24"
+            "--series-list;24" "--candidates;--dist;normal")
+  expect_run(2 out err ${bad})
+endforeach()

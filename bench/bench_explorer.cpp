@@ -1,0 +1,56 @@
+// The design explorer's tolerance analysis: Monte Carlo samples through the
+// engine's own StoreAchievedValues, and the worst-case search.
+//   cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF
+//   cmake --build build/bench --target velmora_bench_explorer && build/bench/velmora_bench_explorer
+#include <benchmark/benchmark.h>
+
+#include "common/random.h"
+#include "main/design.h"
+#include "main/explorer.h"
+#include "main/tolerance.h"
+
+namespace {
+
+using namespace velmora;
+
+main::Circuit DefaultCircuit() {
+  main::DesignState s;
+  main::SolveDesign(0.0, 600, 10000, 10000, 68, 24, s);
+  return main::CircuitOf(s);
+}
+
+// A million samples, statistics included; arg 0 uniform, 1 normal.
+void MonteCarloMillion(benchmark::State& state) {
+  const main::Circuit circuit = DefaultCircuit();
+  const auto distribution = state.range(0) == 0 ? main::Distribution::Uniform : main::Distribution::Normal;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(main::MonteCarlo(circuit, 5.0, distribution, 1000000, 1));
+  }
+  state.SetItemsProcessed(state.iterations() * 1000000);
+}
+BENCHMARK(MonteCarloMillion)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void OneSample(benchmark::State& state) {
+  const main::Circuit circuit = DefaultCircuit();
+  const std::array<double, main::kResistors> factors{1.01, 0.99, 1.02, 0.98, 1.0};
+  main::Figures figures;
+  for (auto _ : state) benchmark::DoNotOptimize(main::EvaluateCircuit(circuit, factors, figures));
+}
+BENCHMARK(OneSample);
+
+void NormalDraw(benchmark::State& state) {
+  common::Random random(1);
+  for (auto _ : state) benchmark::DoNotOptimize(random.Normal());
+}
+BENCHMARK(NormalDraw);
+
+void WorstCase(benchmark::State& state) {
+  const main::Circuit circuit = DefaultCircuit();
+  const double pct = static_cast<double>(state.range(0));  // 20 % in series 24 reaches instability
+  for (auto _ : state) benchmark::DoNotOptimize(main::WorstCase(circuit, pct));
+}
+BENCHMARK(WorstCase)->Arg(5)->Arg(20)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

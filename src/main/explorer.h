@@ -1,0 +1,124 @@
+// The design explorer: the same inputs run through every series, the
+// neighbour search laid open, and the tolerance analysis of the built
+// circuit, each with its tables as data (common::Table) for the command line
+// to write as text, CSV or JSON.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/fp_error.h"
+#include "common/table.h"
+#include "main/design.h"
+#include "main/tolerance.h"
+
+namespace velmora::main {
+
+// The five numbers of the window's input boxes, as StrToValue gives them.
+struct DesignInputs {
+  double gainDb = 0, Zo = 0, R1 = 0, R3 = 0, R5 = 0;
+};
+
+// How one run of SolveDesign ended: an outcome, or a floating-point fault
+// (then `outcome` is not meaningful).
+struct RunResult {
+  DesignOutcome outcome = DesignOutcome::NotANumber;
+  std::optional<common::FpFault> fault;
+  bool succeeded() const { return !fault && outcome == DesignOutcome::Success; }
+};
+
+// ---- Every series ----
+
+// No series, 3, 6, 12, 24, 48, 96, 192.
+std::vector<std::int32_t> DefaultSeriesList();
+
+// Comma-separated entries, each read as the series selector reads its text
+// (StrToIntOrZero: "∞", "0", an empty entry or anything that is not a whole
+// number gives 0, no series). Never empty: "" is one entry.
+std::vector<std::int32_t> ParseSeriesList(std::u16string_view text);
+
+struct SeriesRow {
+  std::int32_t ER = 0;
+  RunResult result;
+  // As SolveDesign left it; NaN in each computed number it did not reach.
+  DesignState state;
+  // From the achieved values, NaN where they are missing or fault:
+  double zoErrorPct = 0;   // (Zor / Zo - 1) 100
+  double gainDb = 0;       // 20 log10 Gainr
+  double gainErrorDb = 0;  // gainDb - the wanted gain in dB
+};
+
+// One run as the window's Calculate command makes it. A Success whose gain
+// cannot be shown in dB (Gainr <= 0) ends, as in the window, in the fault
+// that showing it raises.
+SeriesRow RunSeries(const DesignInputs& in, std::int32_t ER);
+
+// RunSeries for each entry of `list`, in order; a fault ends only its row.
+std::vector<SeriesRow> ExploreSeries(const DesignInputs& in, const std::vector<std::int32_t>& list);
+
+// ---- The neighbour search ----
+
+struct SearchTrace {
+  std::int32_t ER = 0;
+  RunResult result;       // SolveDesign with ER
+  bool searched = false;  // the calculation reached the search (ER != 0)
+  double roundedR2 = 0, roundedR4 = 0;  // the pair the search started from
+  std::vector<Candidate> steps;         // in search order; up to the fault, if one
+  bool complete = false;                // the search tried every pair
+  // Index of the step that won a complete search; -1 when no pair
+  // qualified (the rounded pair stayed) or the search faulted.
+  std::ptrdiff_t winner = -1;
+  double R2 = 0, R4 = 0;  // as the calculation left them
+};
+
+// The search that SolveDesign makes for series ER, step by step: the
+// rounded pair from the unrounded R2 and R4 (SolveDesign with no series),
+// then RefinePair with a trace.
+SearchTrace TraceSearch(const DesignInputs& in, std::int32_t ER);
+
+// ---- Tolerance ----
+
+struct ToleranceSettings {
+  double pct = 1.0;  // each resistor within +-pct % (uniform) or pct % = 3 sigma (normal)
+  Distribution distribution = Distribution::Uniform;
+  std::uint64_t samples = 100000;
+  std::uint64_t seed = 1;
+};
+
+struct ToleranceReport {
+  std::int32_t ER = 0;
+  ToleranceSettings settings;
+  Circuit circuit;
+  bool nominalGood = false;  // the nominal circuit itself has figures
+  Figures nominal;
+  BoxExtremes worst;
+  MonteCarloResult monteCarlo;
+  Sensitivity sensitivity;
+  // Some circuit within the tolerance has no positive, finite output impedance.
+  bool unstable() const;
+};
+
+// The analysis of the circuit that `state` describes (R1 ... R5 and Zo).
+// Throws only common::FloatingPointError (see MonteCarlo).
+ToleranceReport AnalyseTolerance(const DesignState& state, const ToleranceSettings& settings);
+
+// A loud warning about circuits within the tolerance whose output impedance
+// is not positive and finite, with their share of samples and corners;
+// empty when there are none.
+std::string UnstableWarning(const ToleranceReport& report);
+
+// ---- Tables ----
+
+// "success", "not_a_number", "r5_too_large", "r3_too_small", or the fault:
+// "division_by_zero", "invalid_operation", "overflow"; the text form shows
+// a short English phrase or the fault's message.
+common::Cell OutcomeCell(const RunResult& result);
+
+std::vector<common::Table> SeriesTables(const DesignInputs& in, const std::vector<SeriesRow>& rows);
+std::vector<common::Table> SearchTables(const DesignInputs& in, const SearchTrace& trace);
+std::vector<common::Table> ToleranceTables(const ToleranceReport& report);
+
+}  // namespace velmora::main
