@@ -13,15 +13,7 @@ namespace {
 
 using namespace velmora;
 
-main::ReportSource Window() {
-  main::ReportSource s = main::DefaultCaptions();
-  s.EditZo = u"600";
-  s.EditGain = u"0.0";
-  s.EditR1 = u"10k";
-  s.EditR3 = u"10k";
-  s.EditR5 = u"68";
-  return s;
-}
+main::ReportSource Window() { return main::InitialWindowTexts(); }
 
 void WholeCalculation(benchmark::State& state) {
   main::ReportSource window = Window();

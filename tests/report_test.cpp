@@ -11,15 +11,7 @@ namespace {
 
 using namespace velmora::main;
 
-ReportSource DefaultWindow() {
-  ReportSource s = DefaultCaptions();
-  s.EditZo = u"600";
-  s.EditGain = u"0.0";
-  s.EditR1 = u"10k";
-  s.EditR3 = u"10k";
-  s.EditR5 = u"68";
-  return s;
-}
+ReportSource DefaultWindow() { return InitialWindowTexts(); }
 
 TEST(ComposeResults, DefaultInputsShowTheSixTexts) {
   DesignState st;

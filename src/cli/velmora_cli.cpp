@@ -134,7 +134,7 @@ struct Option {
 };
 
 struct Arguments {
-  vm::ReportSource src = vm::DefaultCaptions();
+  vm::ReportSource src = vm::InitialWindowTexts();
   std::u16string series = u"24";
   bool crlf = false;
   std::vector<Mode> modes;
@@ -156,11 +156,6 @@ int BadValue(const char* option, const std::u16string& text, const char* expecte
 // Reads the arguments into `a`; returns kOk, or the exit code after a message
 // (kOk with `help` set after --help).
 int Parse(const std::vector<std::u16string>& args, Arguments& a, bool& help) {
-  a.src.EditZo = u"600";
-  a.src.EditGain = u"0.0";
-  a.src.EditR1 = u"10k";
-  a.src.EditR3 = u"10k";
-  a.src.EditR5 = u"68";
   const Option options[] = {{"--zo", &a.src.EditZo},
                             {"--gain", &a.src.EditGain},
                             {"--r1", &a.src.EditR1},

@@ -3,14 +3,8 @@
 namespace velmora::common {
 namespace {
 
-// Two's-complement wrapping add and subtract: defined for every input, and the
-// same as plain int32 arithmetic wherever that does not overflow.
-std::int32_t Add(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-std::int32_t Sub(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
+constexpr auto Add = WrappingAdd;
+constexpr auto Sub = WrappingSub;
 
 // start + (span - size) / 2 with C++'s truncating division.
 std::int32_t CentreStart(std::int32_t start, std::int32_t end, std::int32_t size) {

@@ -7,6 +7,16 @@
 
 namespace velmora::common {
 
+// Two's-complement wrapping add and subtract, as the window system's 32-bit
+// integers behave: defined for every input, and the same as plain int32
+// arithmetic wherever that does not overflow.
+constexpr std::int32_t WrappingAdd(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+constexpr std::int32_t WrappingSub(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
 // A rectangle in screen pixels; right and bottom lie one past the last pixel,
 // so width = right - left and height = bottom - top.
 struct ScreenRect {

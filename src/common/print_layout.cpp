@@ -4,18 +4,13 @@
 #include <limits>
 
 #include "common/checked.h"
+#include "common/placement.h"
 
 namespace velmora::common {
 namespace {
 
-// Two's-complement wrapping add and subtract, as the window system's
-// integers behave; defined for every input.
-std::int32_t Add(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-std::int32_t Sub(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
+constexpr auto Add = WrappingAdd;
+constexpr auto Sub = WrappingSub;
 
 // Pen arithmetic is done in 64 bits and pinned to the 32-bit range, so that
 // absurd metrics cannot overflow.

@@ -29,6 +29,16 @@ ReportSource DefaultCaptions() {
   return s;
 }
 
+ReportSource InitialWindowTexts() {
+  ReportSource s = DefaultCaptions();
+  s.EditZo = u"600";
+  s.EditGain = u"0.0";
+  s.EditR1 = u"10k";
+  s.EditR3 = u"10k";
+  s.EditR5 = u"68";
+  return s;
+}
+
 std::u16string MakeReport(const ReportSource& s, std::u16string_view newline) {
   constexpr std::u16string_view eq = u" = ";
   const std::u16string_view nl = newline;

@@ -18,6 +18,10 @@ struct ReportSource {
 // The window's own captions, for callers that have no window (the CLI, tests).
 ReportSource DefaultCaptions();
 
+// The captions and the input boxes' initial texts ("600", "0.0", "10k",
+// "10k", "68"); the result boxes empty.
+ReportSource InitialWindowTexts();
+
 // 14 lines, each ending with `newline` (CR LF for the clipboard and printer).
 // Texts are copied unchanged; never fails.
 std::u16string MakeReport(const ReportSource& source, std::u16string_view newline = u"\r\n");

@@ -46,12 +46,7 @@ constexpr int kPrinterCombo = 0x473;  // the printer name box of the print dialo
 constexpr DWORD kGiveUpMs = 30000;
 
 std::u16string DefaultReport() {
-  vm::ReportSource src = vm::DefaultCaptions();
-  src.EditZo = u"600";
-  src.EditGain = u"0.0";
-  src.EditR1 = u"10k";
-  src.EditR3 = u"10k";
-  src.EditR5 = u"68";
+  vm::ReportSource src = vm::InitialWindowTexts();
   vm::DesignState state;
   const vm::DesignOutcome outcome =
       vm::SolveDesign(vc::StrToValue(src.EditGain), vc::StrToValue(src.EditZo), vc::StrToValue(src.EditR1),

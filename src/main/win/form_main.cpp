@@ -39,7 +39,7 @@ enum Handlers : unsigned {
 // One control of the main window. Controls are created in table order, which
 // is also the tab order of those that can take the focus. The caption is the
 // string resource with the control's id, the hint the one at id + HINT_OFFSET.
-struct ControlSpec {
+struct ControlEntry {
   const wchar_t* name;
   int id;
   Kind kind;
@@ -57,45 +57,45 @@ constexpr unsigned kBox = kKeyDown | kKeyPress;
 // clang-format off
 constexpr std::array kLayout = {
   //           name         id               kind          align          left  top  w    h   tab    enabled hint   handlers     autosize
-  ControlSpec{L"Label17",    IDC_LABEL17,     Kind::Label,  Align::Centre,  44,  16,  76, 13, false, true,  true,  kNoHandlers},
-  ControlSpec{L"Label16",    IDC_LABEL16,     Kind::Label,  Align::Centre, 185,  16,  76, 13, false, true,  true,  kNoHandlers},
-  ControlSpec{L"Label18",    IDC_LABEL18,     Kind::Label,  Align::Centre, 275,  16,  85, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelZo",    IDC_LABELZO,     Kind::Label,  Align::Right,    8,  38,  34, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelGain",  IDC_LABELGAIN,   Kind::Label,  Align::Right,    8,  65,  34, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelR1",    IDC_LABELR1,     Kind::Label,  Align::Right,    8,  92,  34, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelR3",    IDC_LABELR3,     Kind::Label,  Align::Right,    8, 119,  34, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelR5",    IDC_LABELR5,     Kind::Label,  Align::Right,    8, 146,  34, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelGu",    IDC_LABELGU,     Kind::Label,  Align::Left,   123,  70,  14, 13, false, true,  false, kNoHandlers, true},
-  ControlSpec{L"LabelZor",   IDC_LABELZOR,    Kind::Label,  Align::Right,  128,  38,  55, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelGainr", IDC_LABELGAINR,  Kind::Label,  Align::Right,  128,  65,  55, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelR2",    IDC_LABELR2,     Kind::Label,  Align::Right,  128,  92,  55, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelR4",    IDC_LABELR4,     Kind::Label,  Align::Right,  128, 119,  55, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelZio",   IDC_LABELZIO,    Kind::Label,  Align::Right,  128, 146,  55, 13, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelGur",   IDC_LABELGUR,    Kind::Label,  Align::Left,   264,  70,  14, 13, false, true,  false, kNoHandlers, true},
-  ControlSpec{L"LabelDecr",  IDC_LABELDECR,   Kind::Label,  Align::Left,   278, 146,  14, 13, false, true,  false, kNoHandlers, true},
-  ControlSpec{L"EditZo",     IDC_EDITZO,      Kind::Edit,   Align::Left,    44,  35,  76, 21, true,  true,  false, kBox},
-  ControlSpec{L"EditGain",   IDC_EDITGAIN,    Kind::Edit,   Align::Left,    44,  62,  76, 21, true,  true,  false, kBox},
-  ControlSpec{L"EditR1",     IDC_EDITR1,      Kind::Edit,   Align::Left,    44,  89,  76, 21, true,  true,  false, kBox},
-  ControlSpec{L"EditR3",     IDC_EDITR3,      Kind::Edit,   Align::Left,    44, 116,  76, 21, true,  true,  false, kBox},
-  ControlSpec{L"EditR5",     IDC_EDITR5,      Kind::Edit,   Align::Left,    44, 143,  76, 21, true,  true,  false, kBox},
-  ControlSpec{L"EditZor",    IDC_EDITZOR,     Kind::Edit,   Align::Left,   185,  35,  76, 21, false, true,  false, kBox},
-  ControlSpec{L"EditGainr",  IDC_EDITGAINR,   Kind::Edit,   Align::Left,   185,  62,  76, 21, false, true,  false, kBox},
-  ControlSpec{L"EditR2",     IDC_EDITR2,      Kind::Edit,   Align::Left,   185,  89,  76, 21, false, true,  false, kBox},
-  ControlSpec{L"EditR4",     IDC_EDITR4,      Kind::Edit,   Align::Left,   185, 116,  76, 21, false, true,  false, kBox},
-  ControlSpec{L"ComboBoxER", IDC_COMBOBOXER,  Kind::Combo,  Align::Left,   291,  32,  50, 21, true,  true,  false, kKeyPress},
-  ControlSpec{L"ButtonCalc", IDC_BUTTONCALC,  Kind::Button, Align::Centre,  13, 309,  67, 25, true,  true,  true,  kNoHandlers},
-  ControlSpec{L"ButtonPrint",IDC_BUTTONPRINT, Kind::Button, Align::Centre, 167, 309,  55, 25, true,  false, true,  kNoHandlers},
-  ControlSpec{L"ButtonCopy", IDC_BUTTONCOPY,  Kind::Button, Align::Centre, 226, 309,  55, 25, true,  false, true,  kNoHandlers},
-  ControlSpec{L"ButtonExit", IDC_BUTTONEXIT,  Kind::Button, Align::Centre, 286, 309,  55, 25, true,  true,  false, kNoHandlers},
-  ControlSpec{L"EditZio",    IDC_EDITZIO,     Kind::Edit,   Align::Left,   185, 143,  76, 21, false, true,  false, kBox},
-  ControlSpec{L"EditDecr",   IDC_EDITDECR,    Kind::Edit,   Align::Left,   293, 143,  47, 21, false, true,  false, kNoHandlers},
-  ControlSpec{L"ImageLPF",   IDC_IMAGELPF,    Kind::Image,  Align::Left,    38, 180, 230,113, false, true,  false, kNoHandlers},
-  ControlSpec{L"LabelHelp",  IDC_LABELHELP,   Kind::Link,   Align::Centre, 290, 282,  50, 13, false, true,  true,  kNoHandlers},
+  ControlEntry{L"Label17",    IDC_LABEL17,     Kind::Label,  Align::Centre,  44,  16,  76, 13, false, true,  true,  kNoHandlers},
+  ControlEntry{L"Label16",    IDC_LABEL16,     Kind::Label,  Align::Centre, 185,  16,  76, 13, false, true,  true,  kNoHandlers},
+  ControlEntry{L"Label18",    IDC_LABEL18,     Kind::Label,  Align::Centre, 275,  16,  85, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelZo",    IDC_LABELZO,     Kind::Label,  Align::Right,    8,  38,  34, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelGain",  IDC_LABELGAIN,   Kind::Label,  Align::Right,    8,  65,  34, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelR1",    IDC_LABELR1,     Kind::Label,  Align::Right,    8,  92,  34, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelR3",    IDC_LABELR3,     Kind::Label,  Align::Right,    8, 119,  34, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelR5",    IDC_LABELR5,     Kind::Label,  Align::Right,    8, 146,  34, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelGu",    IDC_LABELGU,     Kind::Label,  Align::Left,   123,  70,  14, 13, false, true,  false, kNoHandlers, true},
+  ControlEntry{L"LabelZor",   IDC_LABELZOR,    Kind::Label,  Align::Right,  128,  38,  55, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelGainr", IDC_LABELGAINR,  Kind::Label,  Align::Right,  128,  65,  55, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelR2",    IDC_LABELR2,     Kind::Label,  Align::Right,  128,  92,  55, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelR4",    IDC_LABELR4,     Kind::Label,  Align::Right,  128, 119,  55, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelZio",   IDC_LABELZIO,    Kind::Label,  Align::Right,  128, 146,  55, 13, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelGur",   IDC_LABELGUR,    Kind::Label,  Align::Left,   264,  70,  14, 13, false, true,  false, kNoHandlers, true},
+  ControlEntry{L"LabelDecr",  IDC_LABELDECR,   Kind::Label,  Align::Left,   278, 146,  14, 13, false, true,  false, kNoHandlers, true},
+  ControlEntry{L"EditZo",     IDC_EDITZO,      Kind::Edit,   Align::Left,    44,  35,  76, 21, true,  true,  false, kBox},
+  ControlEntry{L"EditGain",   IDC_EDITGAIN,    Kind::Edit,   Align::Left,    44,  62,  76, 21, true,  true,  false, kBox},
+  ControlEntry{L"EditR1",     IDC_EDITR1,      Kind::Edit,   Align::Left,    44,  89,  76, 21, true,  true,  false, kBox},
+  ControlEntry{L"EditR3",     IDC_EDITR3,      Kind::Edit,   Align::Left,    44, 116,  76, 21, true,  true,  false, kBox},
+  ControlEntry{L"EditR5",     IDC_EDITR5,      Kind::Edit,   Align::Left,    44, 143,  76, 21, true,  true,  false, kBox},
+  ControlEntry{L"EditZor",    IDC_EDITZOR,     Kind::Edit,   Align::Left,   185,  35,  76, 21, false, true,  false, kBox},
+  ControlEntry{L"EditGainr",  IDC_EDITGAINR,   Kind::Edit,   Align::Left,   185,  62,  76, 21, false, true,  false, kBox},
+  ControlEntry{L"EditR2",     IDC_EDITR2,      Kind::Edit,   Align::Left,   185,  89,  76, 21, false, true,  false, kBox},
+  ControlEntry{L"EditR4",     IDC_EDITR4,      Kind::Edit,   Align::Left,   185, 116,  76, 21, false, true,  false, kBox},
+  ControlEntry{L"ComboBoxER", IDC_COMBOBOXER,  Kind::Combo,  Align::Left,   291,  32,  50, 21, true,  true,  false, kKeyPress},
+  ControlEntry{L"ButtonCalc", IDC_BUTTONCALC,  Kind::Button, Align::Centre,  13, 309,  67, 25, true,  true,  true,  kNoHandlers},
+  ControlEntry{L"ButtonPrint",IDC_BUTTONPRINT, Kind::Button, Align::Centre, 167, 309,  55, 25, true,  false, true,  kNoHandlers},
+  ControlEntry{L"ButtonCopy", IDC_BUTTONCOPY,  Kind::Button, Align::Centre, 226, 309,  55, 25, true,  false, true,  kNoHandlers},
+  ControlEntry{L"ButtonExit", IDC_BUTTONEXIT,  Kind::Button, Align::Centre, 286, 309,  55, 25, true,  true,  false, kNoHandlers},
+  ControlEntry{L"EditZio",    IDC_EDITZIO,     Kind::Edit,   Align::Left,   185, 143,  76, 21, false, true,  false, kBox},
+  ControlEntry{L"EditDecr",   IDC_EDITDECR,    Kind::Edit,   Align::Left,   293, 143,  47, 21, false, true,  false, kNoHandlers},
+  ControlEntry{L"ImageLPF",   IDC_IMAGELPF,    Kind::Image,  Align::Left,    38, 180, 230,113, false, true,  false, kNoHandlers},
+  ControlEntry{L"LabelHelp",  IDC_LABELHELP,   Kind::Link,   Align::Centre, 290, 282,  50, 13, false, true,  true,  kNoHandlers},
 };
 // clang-format on
 
-constexpr const ControlSpec& Spec(int id) {
-  for (const ControlSpec& c : kLayout)
+constexpr const ControlEntry& Entry(int id) {
+  for (const ControlEntry& c : kLayout)
     if (c.id == id) return c;
   return kLayout[0];
 }
@@ -255,7 +255,7 @@ void TFormMain::OnCreate() {
 }
 
 void TFormMain::CreateControls() {
-  for (const ControlSpec& c : kLayout) {
+  for (const ControlEntry& c : kLayout) {
     const wchar_t* cls = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;  // earlier controls stay on top where they overlap
     DWORD exStyle = 0;
@@ -328,7 +328,7 @@ void TFormMain::AddHints() {
   if (tooltip_ == nullptr) return;
   SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
-  for (const ControlSpec& c : kLayout) {
+  for (const ControlEntry& c : kLayout) {
     if (!c.hasHint) continue;
     std::wstring hint = LoadText(static_cast<UINT>(c.id + HINT_OFFSET));
     TOOLINFOW ti{};
@@ -365,7 +365,7 @@ void TFormMain::LoadSchematic() {
 
 void TFormMain::FormCreate() {
   // Client area from the button row: right edge + 20, bottom edge + 8.
-  const ControlSpec& exit = Spec(IDC_BUTTONEXIT);
+  const ControlEntry& exit = Entry(IDC_BUTTONEXIT);
   RECT r{0, 0, exit.left + exit.width + kClientExtraRight, exit.top + exit.height + kClientExtraBottom};
   AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
   const int width = r.right - r.left;
@@ -389,7 +389,7 @@ void TFormMain::OnPaint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
   if (schematic_ != nullptr) {
-    const ControlSpec& img = Spec(IDC_IMAGELPF);
+    const ControlEntry& img = Entry(IDC_IMAGELPF);
     HDC mem = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(mem, schematic_);
     BitBlt(dc, img.left, img.top, img.width, img.height, mem, 0, 0, SRCCOPY);
