@@ -8,11 +8,18 @@
 //                   above, and its length in UTF-16 code units.
 //   probe clearclipboard
 //                   empties the clipboard, so that a later copy is seen to arrive.
+//   probe holdclipboard MS
+//                   puts "keep-me" on the clipboard, prints "held", keeps the
+//                   clipboard open for MS milliseconds, then closes it and ends
+//                   (another program holding the clipboard).
 //   probe listitem N
 //                   the screen rectangle of item N of the open drop-down list;
 //                   exit code 1 when no list is open.
 //   probe serve     reads commands like the above, one per line, and answers
 //                   each with its output and a closing line "end=EXIT_CODE".
+// "probe state" also reports the help window (help.*), visible or not:
+// how many there are, visibility, owner, caption, outer and client rectangles,
+// the text box's rectangle and text, and whether it is the active window.
 // Dialogs in "probe state" also get dialog.icon (which standard icon their
 // icon control shows, found by comparing its pixels on the screen with each
 // standard icon drawn the same size) and dialog.childN.rect (screen rectangle).
@@ -22,6 +29,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -243,6 +251,93 @@ int ClearClipboard() {
   return emptied ? 0 : 1;
 }
 
+int HoldClipboard(const std::string& msText) {
+  const long ms = std::strtol(msText.c_str(), nullptr, 10);
+  HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (ms <= 0 || owner == nullptr || !OpenClipboard(owner)) return 1;
+  const std::wstring text = L"keep-me";
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  bool stored = false;
+  if (mem != nullptr && EmptyClipboard()) {
+    if (void* p = GlobalLock(mem)) {
+      std::memcpy(p, text.c_str(), bytes);
+      GlobalUnlock(mem);
+      stored = SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
+    }
+  }
+  if (!stored) {
+    if (mem != nullptr) GlobalFree(mem);
+    CloseClipboard();
+    return 1;
+  }
+  std::printf("held\n");
+  std::fflush(stdout);
+  // Keep answering messages while holding it, as a real program would: Wine
+  // asks the clipboard's owner window before another program may open it.
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(ms);
+  for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  CloseClipboard();
+  DestroyWindow(owner);
+  return 0;
+}
+
+// The whole text of a control, however long.
+std::wstring LongText(HWND h) {
+  const LRESULT n = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
+  if (n <= 0) return {};
+  std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+  const LRESULT got = SendMessageW(h, WM_GETTEXT, w.size(), reinterpret_cast<LPARAM>(w.data()));
+  w.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  return w;
+}
+
+struct HelpWindows {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectHelp(HWND h, LPARAM lp) {
+  auto* w = reinterpret_cast<HelpWindows*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid == w->pid && ClassOf(h) == L"TFormHelp") w->found.push_back(h);
+  return TRUE;
+}
+
+// Prints the help.* facts; `active` is the active window of the program.
+void HelpState(HWND main, DWORD pid, HWND active) {
+  HelpWindows w{pid, {}};
+  EnumWindows(CollectHelp, reinterpret_cast<LPARAM>(&w));
+  std::printf("help.count=%zu\n", w.found.size());
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  std::printf("workarea=%ld %ld %ld %ld\n", work.left, work.top, work.right, work.bottom);
+  if (w.found.empty()) return;
+  HWND help = w.found[0];
+  RECT r{}, cr{}, mr{};
+  GetWindowRect(help, &r);
+  GetClientRect(help, &cr);
+  std::printf("help.visible=%d\n", IsWindowVisible(help) ? 1 : 0);
+  HWND owner = GetWindow(help, GW_OWNER);
+  std::printf("help.owner=%s\n", owner == main ? "main" : owner ? "other" : "none");
+  std::printf("help.active=%d\n", active == help ? 1 : 0);
+  std::printf("help.caption=%s\n", Escaped(Text(help)).c_str());
+  std::printf("help.rect=%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+  std::printf("help.client=%ldx%ld\n", cr.right, cr.bottom);
+  MapWindowPoints(help, nullptr, reinterpret_cast<POINT*>(&cr), 2);
+  std::printf("help.clientrect=%ld %ld %ld %ld\n", cr.left, cr.top, cr.right, cr.bottom);
+  HWND memo = GetDlgItem(help, IDC_MEMO1);
+  if (memo == nullptr) return;
+  GetWindowRect(memo, &mr);
+  std::printf("help.memorect=%ld %ld %ld %ld\n", mr.left, mr.top, mr.right, mr.bottom);
+  std::printf("help.text=%s\n", Escaped(LongText(memo)).c_str());
+}
+
 std::vector<HWND> OtherWindows(HWND main) {
   DWORD pid = 0;
   GetWindowThreadProcessId(main, &pid);
@@ -290,6 +385,7 @@ int State(HWND main) {
   GetGUIThreadInfo(tid, &gti);
   std::printf("focus=%s\n", NameOf(main, gti.hwndFocus));
   std::printf("active=%s\n", gti.hwndActive == main ? "main" : gti.hwndActive ? "other" : "none");
+  HelpState(main, pid, gti.hwndActive);
   for (const Named& c : kControls) {
     HWND h = GetDlgItem(main, c.id);
     std::printf("text.%s=%s\n", c.name, Escaped(Text(h)).c_str());
@@ -315,6 +411,7 @@ int State(HWND main) {
 int Run(const std::vector<std::string>& words) {
   const std::string command = words.empty() ? "state" : words[0];
   const std::string arg = words.size() >= 2 ? words[1] : std::string();
+  if (command == "holdclipboard" && words.size() >= 2) return HoldClipboard(arg);
   HWND main = FindWindowW(L"TFormMain", nullptr);
   if (main == nullptr) {
     std::printf("main=none\n");
