@@ -96,18 +96,6 @@ find_window() {
     head -n 1 || true
 }
 
-# Ends process $1 (window $2): Alt+F4, then a signal if it is still there.
-close_program() {
-  local pid=$1 window=$2 i
-  timeout 5 xdotool windowfocus --sync "$window" key alt+F4 >/dev/null 2>&1 || true
-  for ((i = 0; i < close_timeout * 20; i++)); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-}
-
 # Starts EXE, waits for its window titled TITLE, closes it; prints the
 # microseconds from start to the mapped window.
 time_start() {
@@ -125,7 +113,7 @@ time_start() {
       velmora_die "$(basename "$exe") showed no window titled '$title' within ${window_timeout} s"
   done
   now=$(date +%s%N)
-  close_program "$pid" "$window"
+  velmora_close_program "$pid" "$window" "$close_timeout"
   sleep 0.2 # let Wine finish tearing the process down
   echo $(((now - start) / 1000))
 }

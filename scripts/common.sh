@@ -100,3 +100,18 @@ velmora_start_wineserver() {
   # Exit status 2 means a server already runs for this prefix: fine.
   wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
 }
+
+# Ends background process $1 of the calling shell: Alt+F4 to its window $2 (if
+# given), then, if it has not gone after $3 seconds (default 10), a signal.
+velmora_close_program() {
+  local pid=$1 window=${2:-} seconds=${3:-10} i
+  if [[ -n $window ]]; then
+    timeout 5 xdotool windowfocus --sync "$window" key alt+F4 >/dev/null 2>&1 || true
+  fi
+  for ((i = 0; i < seconds * 20; i++)); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -TERM "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}

@@ -58,21 +58,6 @@ find_main_window() {
   xdotool search --onlyvisible --name "^${title//./\\.}\$" 2>/dev/null | head -n 1 || true
 }
 
-# Ends the program started in the background as $pid: Alt+F4 to its window,
-# then, if it has not gone after close_timeout seconds, a signal.
-close_program() {
-  local w=$1 i
-  if [[ -n $w ]]; then
-    timeout 5 xdotool windowfocus --sync "$w" key alt+F4 >/dev/null 2>&1 || true
-  fi
-  for ((i = 0; i < close_timeout * 10; i++)); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-}
-
 # Runs the program on Xvfb, presses Enter, takes the screenshot and closes it.
 run_headless() {
   export VELMORA_XVFB=1
@@ -80,7 +65,7 @@ run_headless() {
   velmora_need xdotool import
   "$here/wine-run.sh" "$exe" &
   pid=$!
-  trap 'close_program "${window:-}"' EXIT
+  trap 'velmora_close_program "$pid" "${window:-}" "$close_timeout"' EXIT
   local i
   window=
   for ((i = 0; i < window_timeout * 20; i++)); do
