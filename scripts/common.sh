@@ -115,3 +115,13 @@ velmora_close_program() {
   kill -TERM "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
 }
+
+# Writes the .reg text read from stdin (UTF-8, LF) to file $1 the way regedit
+# reads it correctly: UTF-16LE with a byte order mark and CRLF line ends (a
+# UTF-8 file would be read as CP1252 and store garbled face names).
+velmora_write_reg_file() {
+  {
+    printf '\xff\xfe'
+    sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE
+  } >"$1"
+}

@@ -43,13 +43,9 @@ prefix_ready() {
     -f $prefix/drive_c/windows/Fonts/marlett.ttf ]] && wine_setup_current
 }
 
-# Writes the registry settings as a .reg file regedit reads correctly:
-# UTF-16LE with a byte order mark and CRLF line ends (a UTF-8 file would be
-# read as CP1252 and store garbled face names).
+# Writes the registry settings as a .reg file for regedit.
 write_reg_file() {
-  {
-    printf '\xff\xfe'
-    sed 's/$/\r/' <<'EOF' | iconv -f UTF-8 -t UTF-16LE
+  velmora_write_reg_file "$1" <<'EOF'
 Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
@@ -68,7 +64,6 @@ Windows Registry Editor Version 5.00
 "ShowCrashDialog"=dword:00000000
 
 EOF
-  } >"$1"
 }
 
 # Runs a Wine command with its output kept in $log; shows the log if it fails.

@@ -133,9 +133,7 @@ prepare_prefix() {
   export VELMORA_WINEPREFIX=$prefix
   local stamp=$prefix/.velmora-print-fonts
   [[ -f $stamp ]] && return 0
-  {
-    printf '\xff\xfe'
-    sed 's/$/\r/' <<'EOF' | iconv -f UTF-8 -t UTF-16LE
+  velmora_write_reg_file "$prefix/drive_c/velmora-print-fonts.reg" <<'EOF'
 Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
@@ -143,7 +141,6 @@ Windows Registry Editor Version 5.00
 "MS Mincho"="VL Gothic"
 
 EOF
-  } >"$prefix/drive_c/velmora-print-fonts.reg"
   WINEPREFIX=$prefix WINEDEBUG=-all wine regedit /S 'C:\velmora-print-fonts.reg' </dev/null >/dev/null 2>&1 ||
     velmora_die "could not set the print font in $prefix"
   rm -f "$prefix/drive_c/velmora-print-fonts.reg"
