@@ -129,11 +129,7 @@ stats_ms() {
 
 "$scripts/install-deps.sh"
 build_programs
-prefix=$(velmora_default_prefix)
-"$scripts/wine-prefix.sh" "$prefix"
-export WINEPREFIX=$prefix WINEDEBUG=-all
-velmora_ensure_display 1
-velmora_start_wineserver
+velmora_use_wine "$(velmora_default_prefix)" 1
 
 for ((i = 0; i < warmup_runs; i++)); do
   time_start "$minimal_exe" "$minimal_title" >/dev/null

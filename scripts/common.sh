@@ -94,11 +94,62 @@ velmora_ensure_display() {
   ) 9>"$lock"
 }
 
-# Starts a persistent wineserver for $WINEPREFIX unless one is running.
-velmora_start_wineserver() {
-  [[ -n ${WINEPREFIX:-} ]] || velmora_die "WINEPREFIX is not set"
-  # Exit status 2 means a server already runs for this prefix: fine.
-  wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+# The directory of these scripts (for helpers that run one of them).
+velmora_scripts_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# Makes Wine ready to run programs of prefix $1 on an X display, in this order:
+# the display first (a usable DISPLAY is kept unless $2 is 1; otherwise the
+# virtual screen), then the prefix and a wineserver started with that display
+# (scripts/wine-prefix.sh). Exports DISPLAY, WINEPREFIX and WINEDEBUG
+# (VELMORA_WINEDEBUG, default -all). Every script that runs Wine starts here.
+velmora_use_wine() {
+  local prefix=$1 force=${2:-0}
+  velmora_ensure_display "$force"
+  "$velmora_scripts_dir/wine-prefix.sh" "$prefix" || exit 1
+  export WINEPREFIX=$prefix WINEDEBUG=${VELMORA_WINEDEBUG:--all}
+}
+
+# Prints the pid of the wineserver serving prefix $1 (it works in a directory
+# named after the prefix's device and inode), or nothing if none runs.
+velmora_wineserver_pid() {
+  local dev ino id pid cwd
+  read -r dev ino < <(stat -c '%d %i' "$1" 2>/dev/null) || return 0
+  id=$(printf 'server-%x-%x' "$dev" "$ino")
+  for pid in $(pgrep -x 'wineserver(64)?' || true); do
+    cwd=$(readlink "/proc/$pid/cwd" 2>/dev/null) || continue
+    if [[ $cwd == */"$id" ]]; then
+      echo "$pid"
+      return 0
+    fi
+  done
+}
+
+# Prints a display (":N") with no X server, lock or socket, N from $1 (default
+# 100) up, for a virtual screen of one's own.
+velmora_free_display() {
+  local n
+  for ((n = ${1:-100}; n < 200; n++)); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    echo ":$n"
+    return 0
+  done
+  velmora_die "no free X display number between 100 and 199"
+}
+
+# Stops the Xvfb serving display $1 if one runs (a virtual screen of one's own).
+velmora_stop_xvfb() {
+  local n=${1#:} pid
+  n=${n%%.*}
+  [[ -f /tmp/.X$n-lock ]] || return 0
+  pid=$(tr -dc '0-9' <"/tmp/.X$n-lock")
+  [[ -n $pid && $(cat "/proc/$pid/comm" 2>/dev/null) == Xvfb ]] || return 0
+  kill "$pid" 2>/dev/null || true
+  local i
+  for ((i = 0; i < 50; i++)); do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null || true
 }
 
 # Ends background process $1 of the calling shell: Alt+F4 to its window $2 (if

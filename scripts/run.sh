@@ -89,7 +89,7 @@ build_step configure cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mi
 build_step build cmake --build build/windows -j2 --target Velmora
 exe=$root/build/windows/Velmora.exe
 [[ -f $exe ]] || velmora_die "the build did not produce $exe"
-"$here/wine-prefix.sh"
+# wine-run.sh prepares the Wine prefix once the display it runs on is known.
 
 if ((headless == 0)) && ! velmora_in_ci && [[ -n ${DISPLAY:-} ]] && velmora_display_ok "$DISPLAY"; then
   exec "$here/wine-run.sh" "$exe"

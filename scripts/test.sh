@@ -8,6 +8,12 @@
 #   build/fuzz     clang with libFuzzer and sanitizers; only the short fuzz runs
 # Logs go to build/logs/. Prints one line per tree and a final
 # "N passed, N failed"; exits non-zero if anything failed.
+#
+# With CI set (CI=true), Wine runs as on a machine that never ran it: every
+# Wine prefix the tests use is new and temporary, DISPLAY is unset (the
+# scripts start virtual screens of their own, on free display numbers), so no
+# wineserver or desktop process of an earlier run can be reused; all of it is
+# ended and removed afterwards.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=scripts/common.sh
@@ -95,6 +101,29 @@ record() {
 }
 
 "$here/install-deps.sh"
+
+# CI: a throwaway Wine state for this run; see the top of this file.
+ci_state=''
+end_ci_state() {
+  [[ -n $ci_state ]] || return 0
+  local p
+  for p in "$ci_state"/wine*; do
+    [[ -d $p ]] && WINEPREFIX=$p wineserver -k </dev/null >/dev/null 2>&1
+  done
+  velmora_stop_xvfb "$VELMORA_XVFB_DISPLAY"
+  velmora_stop_xvfb "$VELMORA_GUI_DISPLAY"
+  rm -rf "$ci_state"
+}
+if velmora_in_ci; then
+  ci_state=$(mktemp -d "${TMPDIR:-/tmp}/velmora-ci.XXXXXX")
+  trap end_ci_state EXIT
+  unset DISPLAY VELMORA_GUI_WINEPREFIX VELMORA_PRINT_WINEPREFIX
+  export VELMORA_WINEPREFIX=$ci_state/wine  # the GUI and print tests add -gui, -print
+  VELMORA_XVFB_DISPLAY=$(velmora_free_display)
+  VELMORA_GUI_DISPLAY=$(velmora_free_display $((${VELMORA_XVFB_DISPLAY#:} + 1)))
+  export VELMORA_XVFB_DISPLAY VELMORA_GUI_DISPLAY
+  echo "CI: fresh Wine state in $ci_state, displays $VELMORA_XVFB_DISPLAY and $VELMORA_GUI_DISPLAY"
+fi
 
 test_tree native -- \
   -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \

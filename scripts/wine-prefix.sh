@@ -2,7 +2,16 @@
 # Usage: scripts/wine-prefix.sh [PREFIX]
 #
 # Creates or refreshes the Wine prefix the Windows build runs in (default:
-# $VELMORA_WINEPREFIX, else ~/.cache/velmora/wine):
+# $VELMORA_WINEPREFIX, else ~/.cache/velmora/wine), and makes sure its
+# wineserver runs and was started by this script with the X display in
+# DISPLAY. Needs that display: Wine's desktop process, started with the first
+# wineserver of a prefix, can open windows only on the display it was started
+# with, so a prefix or server started without one could never show a window.
+# A server that this script did not start, or started for another display, is
+# ended (with the programs of that prefix) and started anew. Scripts call this
+# through velmora_use_wine (scripts/common.sh), which sets up the display first.
+#
+# The prefix gets:
 #   - Japanese UI faces mapped to the IPA fonts (otherwise Wine draws boxes),
 #   - Wine draws its own window frames ("Managed"="N"): bare Xvfb has no
 #     window manager, and managed windows there get no caption and close slowly,
@@ -25,6 +34,8 @@ prefix=${1:-$(velmora_default_prefix)}
 [[ $prefix == /* ]] || prefix=$PWD/$prefix
 prefix=${prefix%/}
 stamp=$prefix/.velmora-prefix
+# "PID DISPLAY" of the wineserver this script started last.
+server_record=$prefix.server
 
 # True when wineboot has set the prefix up for the installed Wine. Wine
 # records the time of the wine.inf it last applied; after an upgrade it would
@@ -41,6 +52,35 @@ wine_setup_current() {
 prefix_ready() {
   [[ -f $stamp && $(<"$stamp") == "$config_version" &&
     -f $prefix/drive_c/windows/Fonts/marlett.ttf ]] && wine_setup_current
+}
+
+# True when the prefix's wineserver is the one this script started, for the
+# display in DISPLAY.
+server_current() {
+  local pid display
+  read -r pid display <"$server_record" 2>/dev/null || return 1
+  [[ -n $pid && $display == "$DISPLAY" && $(velmora_wineserver_pid "$prefix") == "$pid" ]]
+}
+
+# Ends any wineserver of the prefix (and every program of it, the desktop
+# process included), starts a persistent one with the current display and
+# records it. Caller holds the lock.
+restart_server() {
+  if [[ -n $(velmora_wineserver_pid "$prefix") ]]; then
+    wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
+    wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
+  fi
+  rm -f "$server_record"
+  # -p: the server stays after the last program ends, so each start is quick.
+  wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+  local pid='' i
+  for ((i = 0; i < 100; i++)); do
+    pid=$(velmora_wineserver_pid "$prefix")
+    [[ -n $pid ]] && break
+    sleep 0.05
+  done
+  [[ -n $pid ]] || velmora_die "no wineserver started for $prefix"
+  echo "$pid $DISPLAY" >"$server_record"
 }
 
 # Writes the registry settings as a .reg file for regedit.
@@ -78,10 +118,8 @@ run_logged() {
 
 # Creates the prefix if needed and applies the settings. Caller holds the lock.
 configure_prefix() {
-  export WINEPREFIX=$prefix WINEDEBUG=-all
   log=$(mktemp "${TMPDIR:-/tmp}/velmora-wine-prefix.XXXXXX")
   trap 'rm -f "$log"' EXIT
-  velmora_start_wineserver
   # (The registry files are no sign of a finished wineboot: they appear only
   # when the server saves them, every 30 s or when it exits.)
   if ! wine_setup_current; then
@@ -104,11 +142,15 @@ configure_prefix() {
   echo "$config_version" >"$stamp"
 }
 
-prefix_ready && exit 0
+velmora_display_ok "${DISPLAY:-}" ||
+  velmora_die "no usable X display (DISPLAY='${DISPLAY:-}'); Wine started without one can never open windows"
+prefix_ready && server_current && exit 0
 
 velmora_need wine wineserver wineboot iconv flock
 [[ -f $marlett ]] || velmora_die "$marlett not found; run scripts/install-deps.sh first"
-mkdir -p "$(dirname "$prefix")"
+mkdir -p "$prefix"
 exec 9>"$prefix.lock"
 flock -w 600 9 || velmora_die "timed out waiting for $prefix.lock"
+export WINEPREFIX=$prefix WINEDEBUG=-all
+server_current || restart_server
 prefix_ready || configure_prefix

@@ -23,13 +23,7 @@ velmora_need wine wineserver xdpyinfo
 # A caller may have closed stdin entirely (not just redirected it).
 { : <&0; } 2>/dev/null || exec </dev/null
 
-prefix=$(velmora_default_prefix)
-# The display first: a prefix made without one cannot open windows later.
-velmora_ensure_display "${VELMORA_XVFB:-0}"
-"$here/wine-prefix.sh" "$prefix"
-export WINEPREFIX=$prefix
-export WINEDEBUG=${VELMORA_WINEDEBUG:--all}
-velmora_start_wineserver
+velmora_use_wine "$(velmora_default_prefix)" "${VELMORA_XVFB:-0}"
 
 # The program writes into files that are followed from here rather than into
 # our own stdout/stderr: Wine's background processes (services.exe, the desktop

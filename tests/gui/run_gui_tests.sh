@@ -36,11 +36,7 @@ export VELMORA_XVFB_DISPLAY=${VELMORA_GUI_DISPLAY:-:88}
 lock=/tmp/velmora-gui-tests-${VELMORA_XVFB_DISPLAY#:}.lock
 exec 8>"$lock"
 flock -w 300 8 || velmora_die "timed out waiting for $lock (another GUI test run?)"
-prefix=${VELMORA_GUI_WINEPREFIX:-$(velmora_default_prefix)-gui}
-"$root/scripts/wine-prefix.sh" "$prefix" 8>&- || exit 1
-export WINEPREFIX=$prefix WINEDEBUG=-all
-velmora_ensure_display 1 8>&-
-velmora_start_wineserver 8>&-
+velmora_use_wine "${VELMORA_GUI_WINEPREFIX:-$(velmora_default_prefix)-gui}" 1 8>&-
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-gui.XXXXXX")
 app_log=$work/app.log
 
