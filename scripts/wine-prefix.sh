@@ -58,7 +58,7 @@ prefix_ready() {
 # display in DISPLAY.
 server_current() {
   local pid display
-  read -r pid display <"$server_record" 2>/dev/null || return 1
+  [[ -f $server_record ]] && read -r pid display <"$server_record" || return 1
   [[ -n $pid && $display == "$DISPLAY" && $(velmora_wineserver_pid "$prefix") == "$pid" ]]
 }
 
