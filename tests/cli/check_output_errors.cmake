@@ -1,10 +1,6 @@
 # Output that does not arrive is an error in every mode: standard output on a
 # full device, and standard output closed.
-# -DCLI=path -DEMULATOR=optional launcher (Wine for the Windows build)
-set(run ${CLI})
-if(EMULATOR)
-  set(run ${EMULATOR} ${CLI})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/cli_helpers.cmake)
 
 # Runs velmora-cli with stdout sent to `sink` (full or closed) and checks the
 # exit code and that stderr ends with the message about the lost output.

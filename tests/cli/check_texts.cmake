@@ -1,25 +1,6 @@
 # What velmora-cli does with unusual texts: control characters are refused
 # (and never echoed raw), a series text that is not a whole number is noted.
-# -DCLI=path -DEMULATOR=optional launcher (Wine for the Windows build)
-set(run ${CLI})
-if(EMULATOR)
-  set(run ${EMULATOR} ${CLI})
-endif()
-
-function(expect_run code out_var err_var)
-  execute_process(COMMAND ${run} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL code)
-    message(FATAL_ERROR "velmora-cli ${ARGN}: exit ${rc}, expected ${code}\nstdout:\n${out}\nstderr:\n${err}")
-  endif()
-  set(${out_var} "${out}" PARENT_SCOPE)
-  set(${err_var} "${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect_equal what actual expected)
-  if(NOT actual STREQUAL expected)
-    message(FATAL_ERROR "${what}:\n--- got ---\n${actual}\n--- expected ---\n${expected}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/cli_helpers.cmake)
 
 # Splits a table row "a|b|c" into f0, f1, f2 (fields may be empty).
 function(fields row)
@@ -76,9 +57,7 @@ foreach(args "--zo=6${esc}" "--tolerance;5${esc}" "--tolerance=5${esc}" "--all-s
              "--candidates;--format;csv${esc}" "--tolerance;--samples;9${esc}" "--tolerance;--seed;9${esc}"
              "--tolerance;--dist;normal${esc}" "--tolerance;--series=6${esc}")
   expect_run(7 out err ${args})
-  if(NOT err MATCHES "^velmora-cli: --[a-z-]+: \"[^\"${esc}]*\\\\x1b\" contains a control character\n$")
-    message(FATAL_ERROR "${args}: ${err}")
-  endif()
+  expect_match("${args}" "${err}" "^velmora-cli: --[a-z-]+: \"[^\"${esc}]*\\\\x1b\" contains a control character\n$")
 endforeach()
 
 # Other messages that repeat a text show it the same way.
