@@ -93,7 +93,12 @@ TEST(StrToIntOrZero, AcceptedForms) {
       {u"2147483647", 2147483647},           {u"-2147483648", -2147483647 - 1},
       {u"0", 0},         {u"3", 3},
   };
-  for (const Case& c : cases) EXPECT_EQ(StrToIntOrZero(c.text), c.value);
+  for (const Case& c : cases) {
+    EXPECT_EQ(StrToIntOrZero(c.text), c.value);
+    EXPECT_EQ(ReadWholeNumber(c.text), c.value);
+  }
+  // Zero written out is a whole number, unlike the texts that only give 0.
+  for (const char16_t* zero : {u"-0", u"$0", u" 0x0"}) EXPECT_EQ(ReadWholeNumber(zero), 0);
 }
 
 TEST(StrToIntOrZero, EverythingElseIsZero) {
@@ -101,6 +106,7 @@ TEST(StrToIntOrZero, EverythingElseIsZero) {
                                u"2147483648", u"-2147483649", u"$100000000", u"--24", u"+",
                                u"２４", u"24abc", u"$FG", u"99999999999999999999"}) {
     EXPECT_EQ(StrToIntOrZero(text), 0) << std::u16string(text).size();
+    EXPECT_EQ(ReadWholeNumber(text), std::nullopt) << std::u16string(text).size();
   }
 }
 

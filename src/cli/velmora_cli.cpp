@@ -6,11 +6,13 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/checked_writer.h"
 #include "common/fp_error.h"
 #include "common/numtext.h"
 #include "common/table.h"
@@ -44,6 +46,7 @@ enum ExitCode : int {
   kFloatingPoint = 6,
   kBadValue = 7,
   kUnstable = 8,
+  kWriteFailed = 9,
 };
 
 constexpr const char* kHelp =
@@ -61,15 +64,17 @@ constexpr const char* kHelp =
     "  --r3 T      R3                                   (default \"10k\")\n"
     "  --r5 T      R5                                   (default \"68\")\n"
     "  --series T  E-series steps per decade: 6, 12, 24, 48, 96, 192 or any\n"
-    "              whole number; \"∞\", \"0\", an empty text or anything that is\n"
-    "              not a whole number means no series    (default \"24\")\n"
+    "              whole number; \"∞\", \"0\" or an empty text means no series,\n"
+    "              and so does any other text that is not a whole number,\n"
+    "              with a note on standard error        (default \"24\")\n"
     "  --crlf      end lines with CR LF (default: LF)\n"
     "  --help      show this text\n"
     "\n"
     "Each T is read exactly as the window reads its box: an optional SI prefix\n"
     "letter (p n u m k M G T, also full-width), exponent form (1.2e-6), RKM\n"
     "notation (4k7, 2R2); commas and spaces are ignored.\n"
-    "Options may also be written --zo=T.\n"
+    "Options may also be written --zo=T. No option's text may hold a control\n"
+    "character (U+0000 to U+001F, U+007F to U+009F: line breaks, tabs, escapes).\n"
     "\n"
     "Design explorer (one of these at a time, instead of the report):\n"
     "  --all-series     the same inputs in each series: R2, R4, the achieved Zo\n"
@@ -102,18 +107,54 @@ constexpr const char* kHelp =
     "  4  R5 is too large (more than two thirds of Zo)\n"
     "  5  R3 is too small (R3 + R4 below twice Zo)\n"
     "  6  a floating-point error ended the calculation\n"
-    "  7  an explorer option has a bad value (--format, --dist, --samples, --seed,\n"
-    "     the tolerance PCT; the option and its text are named)\n"
+    "  7  an option has a bad value: a text with a control character, or an\n"
+    "     explorer option's value (--format, --dist, --samples, --seed, the\n"
+    "     tolerance PCT); the option and its text are named\n"
     "  8  --tolerance: some circuits within the tolerance have no positive, finite\n"
     "     output impedance (unstable); the tables are printed and a warning goes\n"
     "     to standard error\n"
+    "  9  the output could not be written (a full disk, a closed standard output);\n"
+    "     this status takes the place of any other\n"
     "--candidates prints its tables and then exits with the design's outcome (4, 5\n"
     "or 6 as above); --all-series exits 0 once its table is printed, each row\n"
     "telling its own outcome; --tolerance analyses only a design that succeeds.\n";
 
 constexpr std::uint64_t kMaxSamples = 10000000;
 
-void WriteOut(FILE* f, const std::string& s) { std::fwrite(s.data(), 1, s.size(), f); }
+// Messages go to standard error as they are; the program's output goes
+// through a CheckedWriter.
+void WriteErr(const std::string& s) { std::fwrite(s.data(), 1, s.size(), stderr); }
+
+bool IsControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+// `text` in double quotes, fit for a terminal: control characters, the
+// backslash and the quote are written as escapes ("\n", "\x1b", "\u0085").
+std::string Quoted(std::u16string_view text) {
+  std::u16string out = u"\"";
+  auto append = [&out](const char* ascii) {
+    while (*ascii != 0) out.push_back(static_cast<char16_t>(*ascii++));
+  };
+  for (const char16_t c : text) {
+    if (c == u'\n') {
+      append("\\n");
+    } else if (c == u'\r') {
+      append("\\r");
+    } else if (c == u'\t') {
+      append("\\t");
+    } else if (c == u'\\' || c == u'"') {
+      out.push_back(u'\\');
+      out.push_back(c);
+    } else if (IsControl(c)) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, c < 0x80 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(c));
+      append(escape);
+    } else {
+      out.push_back(c);
+    }
+  }
+  out.push_back(u'"');
+  return Utf16ToUtf8(out);
+}
 
 std::string Lines(std::u16string_view text) {  // CR LF to LF for a terminal
   std::u16string t(text);
@@ -144,13 +185,25 @@ struct Arguments {
 };
 
 int Usage(const std::string& message) {
-  WriteOut(stderr, "velmora-cli: " + message + " (see --help)\n");
+  WriteErr("velmora-cli: " + message + " (see --help)\n");
   return kUsage;
 }
 
 int BadValue(const char* option, const std::u16string& text, const char* expected) {
-  std::fprintf(stderr, "velmora-cli: %s: \"%s\" is not %s\n", option, Utf16ToUtf8(text).c_str(), expected);
+  WriteErr("velmora-cli: " + std::string(option) + ": " + Quoted(text) + " is not " + expected + "\n");
   return kBadValue;
+}
+
+// Refuses a text with a control character: taken into a report or a table
+// it could forge lines there, and echoed raw it would drive the terminal.
+int CheckText(const std::string& option, const std::u16string& text) {
+  for (const char16_t c : text) {
+    if (IsControl(c)) {
+      WriteErr("velmora-cli: " + option + ": " + Quoted(text) + " contains a control character\n");
+      return kBadValue;
+    }
+  }
+  return kOk;
 }
 
 // Reads the arguments into `a`; returns kOk, or the exit code after a message
@@ -191,6 +244,7 @@ int Parse(const std::vector<std::u16string>& args, Arguments& a, bool& help) {
         a.tolerance = args[++i];
         a.toleranceGiven = true;
       }
+      if (const int code = CheckText("--tolerance", a.tolerance); code != kOk) return code;
       continue;
     }
     bool matched = false;
@@ -206,10 +260,11 @@ int Parse(const std::vector<std::u16string>& args, Arguments& a, bool& help) {
       }
       if (matched) {
         if (o.given != nullptr) *o.given = true;
+        if (const int code = CheckText(name, *o.text); code != kOk) return code;
         break;
       }
     }
-    if (!matched) return Usage("unknown argument \"" + arg + "\"");
+    if (!matched) return Usage("unknown argument " + Quoted(args[i]));
   }
 
   if (a.modes.size() > 1) return Usage("choose one of --all-series, --candidates and --tolerance");
@@ -297,7 +352,7 @@ bool ReportNotANumber(const vm::ReportSource& src) {
   bool any = false;
   for (const auto& [name, text] : inputs) {
     if (std::isnan(StrToValue(*text))) {
-      std::fprintf(stderr, "velmora-cli: %s: \"%s\" is not a number\n", name, Utf16ToUtf8(*text).c_str());
+      WriteErr("velmora-cli: " + std::string(name) + ": " + Quoted(*text) + " is not a number\n");
       any = true;
     }
   }
@@ -306,7 +361,7 @@ bool ReportNotANumber(const vm::ReportSource& src) {
 
 int ReportFault(vc::FpFault fault) {
   const std::u16string text = vc::ErrorBoxText(Utf8ToUtf16(vc::FaultMessage(fault)));
-  WriteOut(stderr, "velmora-cli: " + Utf16ToUtf8(text) + "\n");
+  WriteErr("velmora-cli: " + Utf16ToUtf8(text) + "\n");
   return kFloatingPoint;
 }
 
@@ -317,15 +372,36 @@ int ReportOutcome(const vm::ReportSource& src, vm::DesignOutcome outcome) {
       ReportNotANumber(src);
       return kNotANumber;
     case vm::DesignOutcome::R5TooLarge:
-      WriteOut(stderr, Lines(vm::kR5TooLargeText) + "\n");
+      WriteErr(Lines(vm::kR5TooLargeText) + "\n");
       return kR5TooLarge;
     case vm::DesignOutcome::R3TooSmall:
-      WriteOut(stderr, Lines(vm::kR3TooSmallText) + "\n");
+      WriteErr(Lines(vm::kR3TooSmallText) + "\n");
       return kR3TooSmall;
     case vm::DesignOutcome::Success:
       break;
   }
   return kOk;
+}
+
+// The series number of a selector text, as the window reads it. A text that
+// is not a whole number means no series there too, but silently; here it is
+// noted, except for the texts that say "no series" on purpose.
+std::int32_t ReadSeries(const char* option, std::u16string_view text, const char* consequence) {
+  const std::optional<std::int32_t> er = vm::ReadWholeNumber(text);
+  if (!er && !text.empty() && text != u"∞")
+    WriteErr("velmora-cli: " + std::string(option) + ": " + Quoted(text) + " is not a whole number; " +
+             consequence + "\n");
+  return er.value_or(0);
+}
+
+std::int32_t ReadSeries(const Arguments& a) { return ReadSeries("--series", a.series, "no series is used"); }
+
+std::vector<std::int32_t> ReadSeriesList(const Arguments& a) {
+  if (!a.seriesListGiven) return vm::DefaultSeriesList();
+  std::vector<std::int32_t> list;
+  for (const std::u16string_view entry : vm::SeriesListEntries(a.seriesList))
+    list.push_back(ReadSeries("--series-list", entry, "its row uses no series"));
+  return list;
 }
 
 vm::DesignInputs InputsOf(const vm::ReportSource& src) {
@@ -334,8 +410,8 @@ vm::DesignInputs InputsOf(const vm::ReportSource& src) {
           StrToValue(src.EditR5)};
 }
 
-int RunReport(Arguments& a) {
-  const std::int32_t er = vm::StrToIntOrZero(a.series);
+int RunReport(Arguments& a, vc::CheckedWriter& out) {
+  const std::int32_t er = ReadSeries(a);
   const vm::DesignInputs in = InputsOf(a.src);
   vm::DesignState state;
   try {
@@ -346,14 +422,14 @@ int RunReport(Arguments& a) {
     return ReportFault(e.fault());
   }
   const std::u16string report = vm::MakeReport(a.src, a.crlf ? u"\r\n" : u"\n");
-  WriteOut(stdout, Utf16ToUtf8(report));
+  out.Write(Utf16ToUtf8(report));
   return kOk;
 }
 
-int RunExplorer(const Arguments& a, Mode mode) {
+int RunExplorer(const Arguments& a, Mode mode, vc::CheckedWriter& out) {
   vc::TableFormat format = vc::TableFormat::Text;
   if (const int code = ReadFormat(a, format); code != kOk) return code;
-  const std::int32_t er = vm::StrToIntOrZero(a.series);
+  const std::int32_t er = ReadSeries(a);
   vm::ToleranceSettings settings;
   if (mode == Mode::Tolerance) {
     if (const int code = ReadToleranceSettings(a, er, settings); code != kOk) return code;
@@ -362,19 +438,17 @@ int RunExplorer(const Arguments& a, Mode mode) {
   const vm::DesignInputs in = InputsOf(a.src);
   const std::string newline = a.crlf ? "\r\n" : "\n";
   auto print = [&](const std::vector<vc::Table>& tables) {
-    WriteOut(stdout, vc::RenderTables(tables, format, newline));
+    out.Write(vc::RenderTables(tables, format, newline));
   };
 
   if (mode == Mode::AllSeries) {
-    const std::vector<std::int32_t> list =
-        a.seriesListGiven ? vm::ParseSeriesList(a.seriesList) : vm::DefaultSeriesList();
-    print(vm::SeriesTables(in, vm::ExploreSeries(in, list)));
+    print(vm::SeriesTables(in, vm::ExploreSeries(in, ReadSeriesList(a))));
     return kOk;
   }
   if (mode == Mode::Candidates) {
     const vm::SearchTrace trace = vm::TraceSearch(in, er);
     print(vm::SearchTables(in, trace));
-    std::fflush(stdout);
+    out.Flush();
     if (trace.result.fault) return ReportFault(*trace.result.fault);
     return ReportOutcome(a.src, trace.result.outcome);
   }
@@ -385,27 +459,38 @@ int RunExplorer(const Arguments& a, Mode mode) {
     if (code != kOk) return code;
     const vm::ToleranceReport report = vm::AnalyseTolerance(state, settings);
     const std::string warning = vm::UnstableWarning(report);
-    if (!warning.empty() && format == vc::TableFormat::Text) WriteOut(stdout, "!!! " + warning + newline + newline);
+    if (!warning.empty() && format == vc::TableFormat::Text) out.Write("!!! " + warning + newline + newline);
     print(vm::ToleranceTables(report));
-    std::fflush(stdout);
+    out.Flush();
     if (warning.empty()) return kOk;
-    WriteOut(stderr, "velmora-cli: " + warning + "\n");
+    WriteErr("velmora-cli: " + warning + "\n");
     return kUnstable;
   } catch (const vc::FloatingPointError& e) {
     return ReportFault(e.fault());
   }
 }
 
-int Run(const std::vector<std::u16string>& args) {
+int Run(const std::vector<std::u16string>& args, vc::CheckedWriter& out) {
   Arguments a;
   bool help = false;
   if (const int code = Parse(args, a, help); code != kOk) return code;
   if (help) {
-    WriteOut(stdout, kHelp);
+    out.Write(kHelp);
     return kOk;
   }
-  if (a.modes.empty()) return RunReport(a);
-  return RunExplorer(a, a.modes[0]);
+  if (a.modes.empty()) return RunReport(a, out);
+  return RunExplorer(a, a.modes[0], out);
+}
+
+// Runs the program with standard output written through one checked writer:
+// output that did not arrive, however far it got, ends in kWriteFailed.
+int RunChecked(const std::vector<std::u16string>& args) {
+  vc::CheckedWriter out(stdout);
+  const int code = Run(args, out);
+  out.Close();
+  if (out.ok()) return code;
+  WriteErr("velmora-cli: cannot write the output: " + std::string(std::strerror(out.error())) + "\n");
+  return kWriteFailed;
 }
 
 }  // namespace
@@ -420,12 +505,12 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring_view w(argv[i]);
     args.emplace_back(w.begin(), w.end());
   }
-  return Run(args);
+  return RunChecked(args);
 }
 #else
 int main(int argc, char** argv) {
   std::vector<std::u16string> args;
   for (int i = 1; i < argc; ++i) args.push_back(Utf8ToUtf16(argv[i]));
-  return Run(args);
+  return RunChecked(args);
 }
 #endif

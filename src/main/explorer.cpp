@@ -71,14 +71,20 @@ Cell SearchStatus(const SearchTrace& trace, std::size_t i) {
 
 std::vector<std::int32_t> DefaultSeriesList() { return {0, 3, 6, 12, 24, 48, 96, 192}; }
 
-std::vector<std::int32_t> ParseSeriesList(std::u16string_view text) {
-  std::vector<std::int32_t> list;
+std::vector<std::u16string_view> SeriesListEntries(std::u16string_view text) {
+  std::vector<std::u16string_view> entries;
   for (std::size_t start = 0;;) {
     const std::size_t comma = text.find(u',', start);
-    list.push_back(StrToIntOrZero(text.substr(start, comma - start)));
-    if (comma == std::u16string_view::npos) return list;
+    entries.push_back(text.substr(start, comma - start));
+    if (comma == std::u16string_view::npos) return entries;
     start = comma + 1;
   }
+}
+
+std::vector<std::int32_t> ParseSeriesList(std::u16string_view text) {
+  std::vector<std::int32_t> list;
+  for (const std::u16string_view entry : SeriesListEntries(text)) list.push_back(StrToIntOrZero(entry));
+  return list;
 }
 
 SeriesRow RunSeries(const DesignInputs& in, std::int32_t ER) {

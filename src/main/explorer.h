@@ -39,6 +39,8 @@ std::vector<std::int32_t> DefaultSeriesList();
 // (StrToIntOrZero: "∞", "0", an empty entry or anything that is not a whole
 // number gives 0, no series). Never empty: "" is one entry.
 std::vector<std::int32_t> ParseSeriesList(std::u16string_view text);
+// The entries' texts, split at the commas as ParseSeriesList splits them.
+std::vector<std::u16string_view> SeriesListEntries(std::u16string_view text);
 
 struct SeriesRow {
   std::int32_t ER = 0;

@@ -13,7 +13,7 @@ int HexDigit(char16_t c) noexcept {
 
 }  // namespace
 
-std::int32_t StrToIntOrZero(std::u16string_view text) noexcept {
+std::optional<std::int32_t> ReadWholeNumber(std::u16string_view text) noexcept {
   std::size_t i = 0;
   while (i < text.size() && text[i] == u' ') ++i;
   bool negative = false;
@@ -21,7 +21,7 @@ std::int32_t StrToIntOrZero(std::u16string_view text) noexcept {
     negative = text[i] == u'-';
     ++i;
   }
-  if (i == text.size()) return 0;
+  if (i == text.size()) return std::nullopt;
 
   const bool hex = text[i] == u'$' || text[i] == u'x' || text[i] == u'X' ||
                    (text[i] == u'0' && i + 1 < text.size() &&
@@ -35,7 +35,7 @@ std::int32_t StrToIntOrZero(std::u16string_view text) noexcept {
       if (d < 0 || value > 0x0FFFFFFFu) break;  // a digit past 32 bits stops the number
       value = value * 16u + static_cast<std::uint32_t>(d);
     }
-    if (i == first || i != text.size()) return 0;
+    if (i == first || i != text.size()) return std::nullopt;
     if (negative) value = 0u - value;  // wraps like the 32-bit register it models
     return static_cast<std::int32_t>(value);
   }
@@ -44,14 +44,16 @@ std::int32_t StrToIntOrZero(std::u16string_view text) noexcept {
   std::int64_t value = 0;
   for (; i < text.size(); ++i) {
     const char16_t c = text[i];
-    if (c < u'0' || c > u'9') return 0;
+    if (c < u'0' || c > u'9') return std::nullopt;
     value = value * 10 + (c - u'0');
-    if (value > 2147483648LL) return 0;
+    if (value > 2147483648LL) return std::nullopt;
   }
-  if (i == first) return 0;
+  if (i == first) return std::nullopt;
   if (negative) value = -value;
-  if (value > 2147483647LL) return 0;
+  if (value > 2147483647LL) return std::nullopt;
   return static_cast<std::int32_t>(value);
 }
+
+std::int32_t StrToIntOrZero(std::u16string_view text) noexcept { return ReadWholeNumber(text).value_or(0); }
 
 }  // namespace velmora::main

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace velmora::main {
@@ -11,5 +12,9 @@ namespace velmora::main {
 // text that is not such a whole number, including trailing spaces and values
 // out of the signed 32-bit range. Never throws.
 std::int32_t StrToIntOrZero(std::u16string_view text) noexcept;
+
+// The same syntax, telling a text that is no whole number (nullopt) apart
+// from one that writes 0 ("0", "-0", "$0").
+std::optional<std::int32_t> ReadWholeNumber(std::u16string_view text) noexcept;
 
 }  // namespace velmora::main

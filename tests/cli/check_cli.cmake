@@ -1,24 +1,5 @@
 # Runs velmora-cli as a user would and checks its output and exit codes.
-# -DCLI=path -DEMULATOR=optional launcher (Wine for the Windows build)
-set(run ${CLI})
-if(EMULATOR)
-  set(run ${EMULATOR} ${CLI})
-endif()
-
-function(expect_run code out_var err_var)
-  execute_process(COMMAND ${run} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL code)
-    message(FATAL_ERROR "velmora-cli ${ARGN}: exit ${rc}, expected ${code}\nstdout:\n${out}\nstderr:\n${err}")
-  endif()
-  set(${out_var} "${out}" PARENT_SCOPE)
-  set(${err_var} "${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect_equal what actual expected)
-  if(NOT actual STREQUAL expected)
-    message(FATAL_ERROR "${what}:\n--- got ---\n${actual}\n--- expected ---\n${expected}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/cli_helpers.cmake)
 
 set(default_report "[Input data]
 Zo = 600
@@ -86,12 +67,6 @@ if(out STREQUAL "")
 endif()
 
 # ---- Design explorer ----
-
-function(expect_match what text regex)
-  if(NOT text MATCHES "${regex}")
-    message(FATAL_ERROR "${what}: no match for ${regex} in\n${text}")
-  endif()
-endfunction()
 
 # Every series: the series-24 row is the default report's design, digit for digit.
 expect_run(0 out err --all-series --format csv)

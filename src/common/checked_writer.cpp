@@ -1,0 +1,33 @@
+#include "common/checked_writer.h"
+
+#include <cerrno>
+
+namespace velmora::common {
+
+void CheckedWriter::Fail() {
+  if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+}
+
+void CheckedWriter::Write(std::string_view text) {
+  if (stream_ == nullptr || !ok() || text.empty()) return;
+  wrote_ = true;
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) Fail();
+}
+
+void CheckedWriter::Flush() {
+  if (stream_ == nullptr || !ok()) return;
+  errno = 0;
+  if (std::fflush(stream_) != 0) Fail();
+}
+
+void CheckedWriter::Close() {
+  if (stream_ == nullptr) return;
+  Flush();
+  errno = 0;
+  const bool closed = std::fclose(stream_) == 0;
+  stream_ = nullptr;
+  if (!closed && (wrote_ || errno != EBADF)) Fail();
+}
+
+}  // namespace velmora::common

@@ -1,0 +1,115 @@
+// The checked writer against streams whose writes fail: at once, or only when
+// the buffer is flushed at the close.
+#include "common/checked_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace velmora::common {
+namespace {
+
+std::string TempPath(const char* name) {
+  return (std::filesystem::temp_directory_path() / (std::string("velmora_writer_") + name)).string();
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A buffered stream whose descriptor is already closed, as a program's
+// standard output is when started with ">&-": writes stay in the buffer and
+// fail only when it is flushed.
+std::FILE* StreamWithClosedDescriptor(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return nullptr;
+  std::setvbuf(f, nullptr, _IOFBF, 4096);
+#ifdef _WIN32
+  _close(_fileno(f));
+#else
+  close(fileno(f));
+#endif
+  return f;
+}
+
+TEST(CheckedWriter, EveryWriteArrives) {
+  const std::string path = TempPath("arrives");
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  CheckedWriter out(f);
+  out.Write("line 1\n");
+  out.Write("");
+  out.Flush();
+  out.Write(std::string(10000, 'x'));  // larger than the stream's buffer
+  out.Close();
+  out.Close();
+  EXPECT_TRUE(out.ok());
+  EXPECT_EQ(out.error(), 0);
+  EXPECT_EQ(ReadAll(path), "line 1\n" + std::string(10000, 'x'));
+  std::filesystem::remove(path);
+}
+
+TEST(CheckedWriter, AWriteThatFails) {
+  const std::string path = TempPath("read_only");
+  std::ofstream(path, std::ios::binary).close();
+  CheckedWriter out(std::fopen(path.c_str(), "rb"));  // a stream that cannot be written
+  out.Write("x");
+  EXPECT_FALSE(out.ok());
+  const int error = out.error();
+  EXPECT_NE(error, 0);
+  out.Write("y");
+  out.Close();
+  EXPECT_EQ(out.error(), error);  // the first failure is the one reported
+  EXPECT_EQ(ReadAll(path), "");
+  std::filesystem::remove(path);
+}
+
+TEST(CheckedWriter, AFailureThatOnlyTheCloseShows) {
+  const std::string path = TempPath("closed_descriptor");
+  std::FILE* f = StreamWithClosedDescriptor(path);
+  ASSERT_NE(f, nullptr);
+  CheckedWriter out(f);
+  out.Write("the report\n");
+  EXPECT_TRUE(out.ok());  // still in the buffer
+  out.Close();
+  EXPECT_FALSE(out.ok());
+  EXPECT_EQ(out.error(), EBADF);
+  std::filesystem::remove(path);
+}
+
+TEST(CheckedWriter, NothingWrittenIsNothingLost) {
+  const std::string path = TempPath("nothing_written");
+  std::FILE* f = StreamWithClosedDescriptor(path);
+  ASSERT_NE(f, nullptr);
+  CheckedWriter out(f);
+  out.Write("");
+  out.Close();
+  EXPECT_TRUE(out.ok());
+  std::filesystem::remove(path);
+}
+
+#ifndef _WIN32
+TEST(CheckedWriter, AFullDevice) {
+  for (const std::size_t size : {std::size_t{10}, std::size_t{100000}}) {  // buffered, and at once
+    CheckedWriter out(std::fopen("/dev/full", "wb"));
+    out.Write(std::string(size, 'x'));
+    out.Close();
+    EXPECT_EQ(out.error(), ENOSPC) << size;
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace velmora::common
