@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include "main/report.h"
 #include "main/series_text.h"
 #include "main/tolerance.h"
+#include "explore/netlist.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -54,6 +56,7 @@ constexpr const char* kHelp =
     "       velmora-cli [inputs] --all-series [--series-list L] [--format F]\n"
     "       velmora-cli [inputs] --candidates [--format F]\n"
     "       velmora-cli [inputs] --tolerance [PCT] [--samples N] [--seed S] [--dist D] [--format F]\n"
+    "       velmora-cli [inputs] --netlist [PATH]\n"
     "\n"
     "Designs the inverting amplifier stage whose output impedance is set by\n"
     "positive feedback and prints the 14-line report of the results.\n"
@@ -91,6 +94,15 @@ constexpr const char* kHelp =
     "                   3 and 6 20 %, 12 10 %, 24 5 %, 48 2 %, 96 1 %, 192 0.5 %,\n"
     "                   otherwise 1 %): the true worst case over the tolerance box,\n"
     "                   a Monte Carlo run and each resistor's sensitivity\n"
+    "  --netlist [PATH] the designed stage (the report's resistors) as a SPICE\n"
+    "                   netlist for ngspice or LTspice: the op-amp as the\n"
+    "                   five-pin subcircuit OPAMP (ideal; replace it by a vendor\n"
+    "                   model), the load Zo, a DC analysis and .meas lines for\n"
+    "                   zo, gain_db, zio and eta, with Velmora's own figures in\n"
+    "                   comments. Written to PATH (UTF-8) while the report goes\n"
+    "                   to standard output; without PATH, or with \"-\", to\n"
+    "                   standard output instead of the report. No netlist after\n"
+    "                   a warning or a floating-point error\n"
     "  --samples N      Monte Carlo samples, 1 to 10000000   (default 100000)\n"
     "  --seed S         generator seed, 0 to 2^64-1; the same seed gives the same\n"
     "                   figures on every platform            (default 1)\n"
@@ -113,7 +125,8 @@ constexpr const char* kHelp =
     "  8  --tolerance: some circuits within the tolerance have no positive, finite\n"
     "     output impedance (unstable); the tables are printed and a warning goes\n"
     "     to standard error\n"
-    "  9  the output could not be written (a full disk, a closed standard output);\n"
+    "  9  the output could not be written (a full disk, a closed standard output,\n"
+    "     a --netlist PATH that cannot be created);\n"
     "     this status takes the place of any other\n"
     "--candidates prints its tables and then exits with the design's outcome (4, 5\n"
     "or 6 as above); --all-series exits 0 once its table is printed, each row\n"
@@ -166,7 +179,7 @@ std::string Lines(std::u16string_view text) {  // CR LF to LF for a terminal
   return Utf16ToUtf8(out);
 }
 
-enum class Mode { Report, AllSeries, Candidates, Tolerance };
+enum class Mode { Report, AllSeries, Candidates, Tolerance, Netlist };
 
 struct Option {
   const char* name;
@@ -180,6 +193,7 @@ struct Arguments {
   bool crlf = false;
   std::vector<Mode> modes;
   std::u16string seriesList, format, samples, seed, dist, tolerance;
+  std::u16string netlistPath;  // empty or "-": standard output
   bool seriesGiven = false, seriesListGiven = false, formatGiven = false, samplesGiven = false,
        seedGiven = false, distGiven = false, toleranceGiven = false;
 };
@@ -247,6 +261,13 @@ int Parse(const std::vector<std::u16string>& args, Arguments& a, bool& help) {
       if (const int code = CheckText("--tolerance", a.tolerance); code != kOk) return code;
       continue;
     }
+    if (arg == "--netlist" || arg.rfind("--netlist=", 0) == 0) {
+      a.modes.push_back(Mode::Netlist);
+      if (arg != "--netlist") a.netlistPath = args[i].substr(10);
+      else if (i + 1 < args.size() && args[i + 1].rfind(u"--", 0) != 0) a.netlistPath = args[++i];
+      if (const int code = CheckText("--netlist", a.netlistPath); code != kOk) return code;
+      continue;
+    }
     bool matched = false;
     for (const Option& o : options) {
       const std::string name = o.name;
@@ -267,7 +288,7 @@ int Parse(const std::vector<std::u16string>& args, Arguments& a, bool& help) {
     if (!matched) return Usage("unknown argument " + Quoted(args[i]));
   }
 
-  if (a.modes.size() > 1) return Usage("choose one of --all-series, --candidates and --tolerance");
+  if (a.modes.size() > 1) return Usage("choose one of --all-series, --candidates, --tolerance and --netlist");
   const Mode mode = a.modes.empty() ? Mode::Report : a.modes[0];
   const struct {
     bool given;
@@ -281,7 +302,7 @@ int Parse(const std::vector<std::u16string>& args, Arguments& a, bool& help) {
   for (const auto& b : belongs) {
     if (b.given && mode != b.needs) return Usage(std::string(b.option) + " needs " + b.needsName);
   }
-  if (a.formatGiven && mode == Mode::Report)
+  if (a.formatGiven && (mode == Mode::Report || mode == Mode::Netlist))
     return Usage("--format needs --all-series, --candidates or --tolerance");
   if (a.seriesGiven && mode == Mode::AllSeries)
     return Usage("--all-series takes its series from --series-list, not --series");
@@ -410,7 +431,29 @@ vm::DesignInputs InputsOf(const vm::ReportSource& src) {
           StrToValue(src.EditR5)};
 }
 
-int RunReport(Arguments& a, vc::CheckedWriter& out) {
+// Writes `text` into a new file at `path` (replacing one that is there);
+// kOk, or kWriteFailed after a message naming the file.
+int WriteFile(const std::u16string& path, std::string_view text) {
+#ifdef _WIN32
+  std::FILE* f = _wfopen(reinterpret_cast<const wchar_t*>(path.c_str()), L"wb");
+#else
+  std::FILE* f = std::fopen(Utf16ToUtf8(path).c_str(), "wb");
+#endif
+  int error = errno;
+  if (f != nullptr) {
+    vc::CheckedWriter file(f);
+    file.Write(text);
+    file.Close();
+    if (file.ok()) return kOk;
+    error = file.error();
+  }
+  WriteErr("velmora-cli: cannot write " + Quoted(path) + ": " + std::string(std::strerror(error)) + "\n");
+  return kWriteFailed;
+}
+
+// The report, or with --netlist the netlist of the same design (to a file
+// beside the report, or alone on standard output).
+int RunReport(Arguments& a, Mode mode, vc::CheckedWriter& out) {
   const std::int32_t er = ReadSeries(a);
   const vm::DesignInputs in = InputsOf(a.src);
   vm::DesignState state;
@@ -421,8 +464,19 @@ int RunReport(Arguments& a, vc::CheckedWriter& out) {
   } catch (const vc::FloatingPointError& e) {
     return ReportFault(e.fault());
   }
-  const std::u16string report = vm::MakeReport(a.src, a.crlf ? u"\r\n" : u"\n");
-  out.Write(Utf16ToUtf8(report));
+  const std::string newline = a.crlf ? "\r\n" : "\n";
+  if (mode == Mode::Netlist) {
+    const velmora::explore::NetlistInputs texts{Utf16ToUtf8(a.src.EditZo), Utf16ToUtf8(a.src.EditGain),
+                                                Utf16ToUtf8(a.src.EditR1), Utf16ToUtf8(a.src.EditR3),
+                                                Utf16ToUtf8(a.src.EditR5), Utf16ToUtf8(a.series)};
+    const std::string netlist = velmora::explore::MakeNetlist(texts, state, newline);
+    if (a.netlistPath.empty() || a.netlistPath == u"-") {
+      out.Write(netlist);
+      return kOk;
+    }
+    if (const int code = WriteFile(a.netlistPath, netlist); code != kOk) return code;
+  }
+  out.Write(Utf16ToUtf8(vm::MakeReport(a.src, Utf8ToUtf16(newline))));
   return kOk;
 }
 
@@ -478,8 +532,9 @@ int Run(const std::vector<std::u16string>& args, vc::CheckedWriter& out) {
     out.Write(kHelp);
     return kOk;
   }
-  if (a.modes.empty()) return RunReport(a, out);
-  return RunExplorer(a, a.modes[0], out);
+  const Mode mode = a.modes.empty() ? Mode::Report : a.modes[0];
+  if (mode == Mode::Report || mode == Mode::Netlist) return RunReport(a, mode, out);
+  return RunExplorer(a, mode, out);
 }
 
 // Runs the program with standard output written through one checked writer:
