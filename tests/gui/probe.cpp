@@ -15,6 +15,9 @@
 //   probe listitem N
 //                   the screen rectangle of item N of the open drop-down list;
 //                   exit code 1 when no list is open.
+//   probe font NAME the font of a control ("main", "help" and "Memo1" also
+//                   name windows), as the program describes it:
+//                   "font=FACE|HEIGHT|WEIGHT|ITALIC|UNDERLINE|CHARSET".
 //   probe serve     reads commands like the above, one per line, and answers
 //                   each with its output and a closing line "end=EXIT_CODE".
 // "probe state" also reports the help window (help.*), visible or not:
@@ -33,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/font_query.h"
 #include "main/win/resource.h"
 
 namespace {
@@ -407,6 +411,38 @@ int State(HWND main) {
   return 0;
 }
 
+// The window or control called `name`: a main-window control, "main", or the
+// help window ("help") and its text box ("Memo1").
+HWND FindNamed(HWND main, const std::string& name) {
+  if (name == "main") return main;
+  if (name == "help" || name == "Memo1") {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    HelpWindows w{pid, {}};
+    EnumWindows(CollectHelp, reinterpret_cast<LPARAM>(&w));
+    if (w.found.empty()) return nullptr;
+    return name == "help" ? w.found[0] : GetDlgItem(w.found[0], IDC_MEMO1);
+  }
+  for (const Named& c : kControls)
+    if (name == c.name) return GetDlgItem(main, c.id);
+  return nullptr;
+}
+
+int Font(HWND main, const std::string& name) {
+  HWND control = FindNamed(main, name);
+  if (control == nullptr) return 1;
+  HWND top = GetAncestor(control, GA_ROOT);
+  const auto atom = static_cast<ATOM>(SendMessageW(top, velmora::common::FontQueryMessage(),
+                                                   reinterpret_cast<WPARAM>(control), 0));
+  if (atom == 0) return 1;
+  wchar_t description[256] = {};
+  const UINT n = GlobalGetAtomNameW(atom, description, static_cast<int>(std::size(description)));
+  GlobalDeleteAtom(atom);
+  if (n == 0) return 1;
+  std::printf("font=%s\n", Utf8(description).c_str());
+  return 0;
+}
+
 // Runs one command (words[0], default "state"); 2 when there is no main window.
 int Run(const std::vector<std::string>& words) {
   const std::string command = words.empty() ? "state" : words[0];
@@ -422,6 +458,7 @@ int Run(const std::vector<std::string>& words) {
   if (command == "clearclipboard") return ClearClipboard();
   if (command == "listitem" && words.size() >= 2) return ListItem(main, arg);
   if (command == "rect" && words.size() >= 2) return ControlRect(main, arg);
+  if (command == "font" && words.size() >= 2) return Font(main, arg);
   std::printf("unknown command\n");
   return 3;
 }

@@ -162,7 +162,7 @@ declare -A S=()
 #   window.centred / dialog.centred   "yes", or where it is and where centred would be
 read_state() {
   S=()
-  local line key out='' attempt
+  local out='' attempt
   # A reading without a title (no window, or the probe did not answer) is
   # taken again before it counts as "the window is gone".
   for attempt in 1 2 3; do
@@ -171,11 +171,7 @@ read_state() {
     [[ $out == title=* ]] && break
     sleep 0.1
   done
-  while IFS= read -r line; do
-    [[ $line == *=* ]] || continue
-    key=${line%%=*}
-    if [[ -v S[$key] ]]; then S[$key]+=$'\n'"${line#*=}"; else S[$key]=${line#*=}; fi
-  done <<<"$out"
+  add_facts "$out"
   S[results]="${S[text.EditZor]-}|${S[text.EditGainr]-}|${S[text.EditR2]-}|${S[text.EditR4]-}|${S[text.EditZio]-}|${S[text.EditDecr]-}"
   S[printcopy]="${S[enabled.ButtonPrint]-}${S[enabled.ButtonCopy]-}"
   local classes=${S[dialog.class]-} n=0 i cls rest text buttons='' texts=''
@@ -197,6 +193,23 @@ read_state() {
     S[dialog.centred]=$(placement "${S[window]-}" "${S[dialog.rect]-}")
   fi
   help_facts
+}
+
+# Adds the "key=value" lines of $1 to S; a key seen again gets another line.
+add_facts() {
+  local line key
+  while IFS= read -r line; do
+    [[ $line == *=* ]] || continue
+    key=${line%%=*}
+    if [[ -v S[$key] ]]; then S[$key]+=$'\n'"${line#*=}"; else S[$key]=${line#*=}; fi
+  done <<<"$1"
+}
+
+# Fills S with the facts that "probe COMMAND..." prints.
+read_probe() {
+  S=()
+  probe "$@"
+  add_facts "$probe_out"
 }
 
 # Derived facts of the help window:
@@ -442,6 +455,23 @@ check() {
     mismatches "$@"
     [[ -n $mismatch ]] && mismatch="changed after a moment: $mismatch"
   fi
+  if [[ -z $mismatch ]]; then pass "$name"; else fail "$name" "$mismatch"; fi
+}
+
+# check_probe NAME COMMAND EXPECTATION...: like check without actions, for the
+# facts that "probe COMMAND" prints; waits until they hold or settle_timeout.
+check_probe() {
+  local name=$1 command=$2
+  shift 2
+  local deadline=$((${EPOCHREALTIME/./} + settle_timeout * 1000000))
+  while :; do
+    # shellcheck disable=SC2086  # the command's words are separate arguments
+    read_probe $command
+    mismatches "$@"
+    [[ -z $mismatch ]] && break
+    ((${EPOCHREALTIME/./} < deadline)) || break
+    sleep 0.05
+  done
   if [[ -z $mismatch ]]; then pass "$name"; else fail "$name" "$mismatch"; fi
 }
 

@@ -4,6 +4,7 @@
 
 #include "common/placement.h"
 #include "common/win/error_box.h"
+#include "common/win/font_query.h"
 #include "common/win/message_dialog.h"
 #include "common/win/win_text.h"
 #include "main/win/resource.h"
@@ -99,10 +100,13 @@ LRESULT CALLBACK TFormHelp::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
 }
 
 LRESULT TFormHelp::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == common::FontQueryMessage()) return common::AnswerFontQuery(hwnd_, wParam);
   switch (msg) {
     case WM_CREATE:
       OnCreate();
       return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);  // the window's font, which the text box uses
     case WM_SIZE:
       OnSize(LOWORD(lParam), HIWORD(lParam));
       return 0;

@@ -13,6 +13,7 @@
 #include "common/png_decode.h"
 #include "common/win/error_box.h"
 #include "common/win/clipboard.h"
+#include "common/win/font_query.h"
 #include "common/win/message_dialog.h"
 #include "common/win/print_text.h"
 #include "common/win/win_text.h"
@@ -196,6 +197,7 @@ LRESULT CALLBACK TFormMain::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
 }
 
 LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == common::FontQueryMessage()) return common::AnswerFontQuery(hwnd_, wParam);
   switch (msg) {
     case WM_CREATE:
       OnCreate();
