@@ -18,6 +18,9 @@
 //   probe font NAME the font of a control ("main", "help" and "Memo1" also
 //                   name windows), as the program describes it:
 //                   "font=FACE|HEIGHT|WEIGHT|ITALIC|UNDERLINE|CHARSET".
+//   probe ink NAME  the pixels of a control on the screen: ink.pixels (those
+//                   that differ from the button-face colour) and ink.coloured
+//                   (those of them that are not a shade of grey).
 //   probe serve     reads commands like the above, one per line, and answers
 //                   each with its output and a closing line "end=EXIT_CODE".
 // "probe state" also reports the help window (help.*), visible or not:
@@ -443,6 +446,44 @@ int Font(HWND main, const std::string& name) {
   return 0;
 }
 
+// What the screen shows in the rectangle r (screen coordinates).
+Pixels Screen(const RECT& r) {
+  return Render(r.right - r.left, r.bottom - r.top, [&](HDC dc) {
+    HDC screen = GetDC(nullptr);
+    BitBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+  });
+}
+
+int Channel(std::uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
+
+// True when the pixel differs from the colour `ref` (a COLORREF) by more than
+// `limit` in a channel.
+bool Differs(std::uint32_t pixel, COLORREF ref, int limit) {
+  return std::abs(Channel(pixel, 16) - GetRValue(ref)) > limit ||
+         std::abs(Channel(pixel, 8) - GetGValue(ref)) > limit ||
+         std::abs(Channel(pixel, 0) - GetBValue(ref)) > limit;
+}
+
+int Ink(HWND main, const std::string& name) {
+  HWND control = FindNamed(main, name);
+  RECT r{};
+  if (control == nullptr || !GetWindowRect(control, &r)) return 1;
+  const Pixels px = Screen(r);
+  if (px.data.empty()) return 1;
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  std::size_t ink = 0, coloured = 0;
+  for (std::uint32_t p : px.data) {
+    if (!Differs(p, face, 24)) continue;
+    ++ink;
+    const int red = Channel(p, 16), green = Channel(p, 8), blue = Channel(p, 0);
+    const int high = std::max(red, std::max(green, blue)), low = std::min(red, std::min(green, blue));
+    if (high - low > 64) ++coloured;
+  }
+  std::printf("ink.pixels=%zu\nink.coloured=%zu\n", ink, coloured);
+  return 0;
+}
+
 // Runs one command (words[0], default "state"); 2 when there is no main window.
 int Run(const std::vector<std::string>& words) {
   const std::string command = words.empty() ? "state" : words[0];
@@ -459,6 +500,7 @@ int Run(const std::vector<std::string>& words) {
   if (command == "listitem" && words.size() >= 2) return ListItem(main, arg);
   if (command == "rect" && words.size() >= 2) return ControlRect(main, arg);
   if (command == "font" && words.size() >= 2) return Font(main, arg);
+  if (command == "ink" && words.size() >= 2) return Ink(main, arg);
   std::printf("unknown command\n");
   return 3;
 }

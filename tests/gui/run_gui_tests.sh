@@ -507,9 +507,22 @@ startup_and_size() {
   check "result boxes empty"             ""   results="$EMPTY"
   check "Print and Copy disabled"        ""   printcopy=00
   local start_rect=${S[window]}
+  help_label_looks
   check "corner drag does not enlarge"   "dragcorner 80 60"   client=361x342 window="$start_rect"
   check "title double-click keeps size"  "titledblclick"      client=361x342 window="$start_rect"
   help_window_drag_resizes
+}
+
+# The Help label is drawn like every label: in the window's font and the
+# window-text colour (a link colour would show as coloured pixels).
+help_label_looks() {
+  probe font main
+  local main_font=${probe_out#font=}
+  check_probe "Help label in the window's font"   "font LabelHelp"  font="$main_font"
+  local name="Help label drawn without colour"
+  read_probe ink LabelHelp
+  if [[ ${S[ink.pixels]-0} -gt 0 && ${S[ink.coloured]-} == 0 ]]; then pass "$name"
+  else fail "$name" "ink pixels ${S[ink.pixels]-none}, coloured ${S[ink.coloured]-none}"; fi
 }
 
 # The corner drag above proves something only if such a drag resizes a window

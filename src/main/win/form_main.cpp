@@ -155,7 +155,6 @@ std::wstring VersionText() {
 TFormMain::~TFormMain() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   if (font_ != nullptr) DeleteObject(font_);
-  if (linkFont_ != nullptr) DeleteObject(linkFont_);
   if (schematic_ != nullptr) DeleteObject(schematic_);
 }
 
@@ -218,10 +217,6 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETCURSOR:
       if (OnSetCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
       break;
-    case WM_CTLCOLORSTATIC:
-      if (HBRUSH brush = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
-        return reinterpret_cast<LRESULT>(brush);
-      break;
     case WM_SETTINGCHANGE:
       OnSettingChange();
       break;
@@ -246,8 +241,6 @@ void TFormMain::OnCreate() {
   const std::wstring face = LoadText(IDS_MAIN_FONT);
   lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
   font_ = CreateFontIndirectW(&lf);
-  lf.lfUnderline = TRUE;
-  linkFont_ = CreateFontIndirectW(&lf);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   CreateControls();
   AddHints();
@@ -292,7 +285,7 @@ void TFormMain::CreateControls() {
                                  hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                                  instance_, nullptr);
     items_[static_cast<std::size_t>(c.id - kFirstId)] = child;
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(c.kind == Kind::Link ? linkFont_ : font_), FALSE);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     if (c.autoSize) SizeToText(child, text);
     if (c.kind == Kind::Combo) {
       const std::wstring list = LoadText(IDS_SERIES_LIST);
@@ -405,13 +398,6 @@ bool TFormMain::OnSetCursor(HWND over) {
   if (over != Item(IDC_LABELHELP)) return false;
   SetCursor(LoadCursorW(nullptr, IDC_HAND));
   return true;
-}
-
-HBRUSH TFormMain::OnCtlColorStatic(HDC dc, HWND label) {
-  if (label != Item(IDC_LABELHELP)) return nullptr;
-  SetTextColor(dc, RGB(0, 0, 255));
-  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-  return GetSysColorBrush(COLOR_BTNFACE);
 }
 
 void TFormMain::OnSettingChange() {
