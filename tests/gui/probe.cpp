@@ -23,7 +23,8 @@
 //                   (those of them that are not a shade of grey).
 //   probe serve     reads commands like the above, one per line, and answers
 //                   each with its output and a closing line "end=EXIT_CODE".
-// "probe state" also reports the help window (help.*), visible or not:
+// "probe state" also reports the text of a visible tooltip (tooltip) and the
+// help window (help.*), visible or not:
 // how many there are, visibility, owner, caption, outer and client rectangles,
 // the text box's rectangle and text, and whether it is the active window.
 // Dialogs in "probe state" also get dialog.icon (which standard icon their
@@ -400,7 +401,10 @@ int State(HWND main) {
   }
   for (HWND h : OtherWindows(main)) {
     const std::wstring cls = ClassOf(h);
-    if (cls == L"tooltips_class32") continue;
+    if (cls == L"tooltips_class32") {
+      std::printf("tooltip=%s\n", Escaped(LongText(h)).c_str());
+      continue;
+    }
     RECT r{};
     GetWindowRect(h, &r);
     std::printf("dialog.class=%s\n", Utf8(cls).c_str());

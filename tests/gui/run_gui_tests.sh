@@ -338,6 +338,7 @@ drag() {
 #   helpmove DX DY      drag the help window by its title bar by DX, DY
 #   helpcorner DX DY    drag the help window's bottom-right corner by DX, DY
 #   helptext            click into the help window's text box
+#   hover NAME          move the mouse from the screen's corner onto a control
 act() {
   local verb=$1 r l t rr b
   shift
@@ -364,6 +365,11 @@ act() {
       click_at $((rr - 8)) $(((t + b) / 2))
       await dialog.class=ComboLBox
       [[ -z $mismatch ]] || { action_error="the list did not open: $mismatch"; return 1; } ;;
+    hover)
+      control_rect "$1" || { action_error="no control $1"; return 1; }
+      read -r l t rr b <<<"$control_box"
+      xdotool mousemove 0 0 sleep 0.1 mousemove $(((l + rr) / 2)) $(((t + b) / 2)) \
+        sleep 0.1 mousemove $(((l + rr) / 2 + 1)) $(((t + b) / 2)) ;;
     pick)
       probe listitem "$1"
       r=$probe_out
@@ -495,6 +501,8 @@ readonly E6='680.926|  3.795|  3.300k|  4.700k|  3.079k|89.4%'
 readonly E3='654.259| -6.740|  1.000k|  2.200k|  5.591k|89.4%'
 readonly R5_WARNING='R5の値が大き過ぎます\r\n値を小さくしてください'
 readonly R3_WARNING='R3の値が小さ過ぎます\r\n値を大きくしてください'
+readonly HINT_PRINT='結果をテキストで印刷します'
+readonly HINT_COPY='結果をテキストでクリップボードにコピーします'
 readonly REPORT='[Input data]\r\nZo = 600\r\nGain = 0.0dB\r\nR1 = 10k\r\nR3 = 10k\r\nR5 = 68\r\n\r\n[Result data]\r\nZo = 602.806\r\nGain =   0.517dB\r\nR2 =   2.400k\r\nR4 =   3.900k\r\nZio =   3.952k\r\nη = 89.4%\r\n'
 
 # ---- Cases ----
@@ -575,6 +583,18 @@ focus_moves() {
   check "Enter in EditR4 -> ComboBoxER"           "fill EditDecr x; click EditR4; key Return"    focus=ComboBoxER results="$E24"
   check "Enter in EditZio wraps to EditZo"        "fill EditDecr x; click EditZio; key Return"   focus=EditZo results="$E24"
   check "Enter in selector stays, calculates"     "fill EditDecr x; click ComboBoxER; key Return" focus=ComboBoxER results="$E24" text.ComboBoxER=24
+}
+
+# A disabled control gets no mouse messages, yet its hint shows all the same.
+hints() {
+  check "disabled Print shows its hint"      "hover ButtonPrint"                  printcopy=00 tooltip="$HINT_PRINT"
+  check "disabled Copy shows its hint"       "hover ButtonCopy"                   printcopy=00 tooltip="$HINT_COPY"
+  check "enabled Copy shows its hint"        "click ButtonCalc; hover ButtonCopy" printcopy=11 tooltip="$HINT_COPY"
+  check "enabled Print shows its hint"       "hover ButtonPrint"                  printcopy=11 tooltip="$HINT_PRINT"
+  check "R3 900, no series: R3 warning"      "clear ComboBoxER; fill EditR3 900; click ButtonCalc"  dialog.caption=Warning
+  check "  closed: Print and Copy disabled"  "key Return"                         dialogs=0 printcopy=00
+  check "  disabled Print shows its hint"    "hover ButtonPrint"                  printcopy=00 tooltip="$HINT_PRINT"
+  check "  disabled Copy shows its hint"     "hover ButtonCopy"                   printcopy=00 tooltip="$HINT_COPY"
 }
 
 report_copy() {
@@ -737,6 +757,7 @@ help_window() {
 
 session "start-up" startup_and_size
 session "focus" focus_moves
+session "hints" hints
 session "report" report_copy
 session "outcomes" outcomes
 session "selector" selector

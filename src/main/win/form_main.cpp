@@ -326,6 +326,7 @@ void TFormMain::AddHints() {
   for (const ControlEntry& c : kLayout) {
     if (!c.hasHint) continue;
     std::wstring hint = LoadText(static_cast<UINT>(c.id + HINT_OFFSET));
+    // Over an enabled control the mouse messages go to the control itself.
     TOOLINFOW ti{};
     ti.cbSize = sizeof(ti);
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -333,6 +334,16 @@ void TFormMain::AddHints() {
     ti.uId = reinterpret_cast<UINT_PTR>(Item(c.id));
     ti.lpszText = hint.data();
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    // A disabled control gets none: they go to this window, so the same hint
+    // is also a tool of this window over the control's rectangle.
+    TOOLINFOW area{};
+    area.cbSize = sizeof(area);
+    area.uFlags = TTF_SUBCLASS;
+    area.hwnd = hwnd_;
+    area.uId = static_cast<UINT_PTR>(c.id);
+    area.rect = {c.left, c.top, c.left + c.width, c.top + c.height};
+    area.lpszText = hint.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&area));
   }
 }
 
