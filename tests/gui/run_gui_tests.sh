@@ -597,6 +597,25 @@ hints() {
   check "  disabled Copy shows its hint"     "hover ButtonCopy"                   printcopy=00 tooltip="$HINT_COPY"
 }
 
+# With Alt held the keys arrive as system keys: the boxes take them alike,
+# while Alt+F4 and the selector's Alt+Down keep their usual meaning.
+alt_keys() {
+  check "alt+Return in EditZo -> EditGain, calc"  "click EditZo; key alt+Return"   focus=EditGain results="$E24" printcopy=11
+  check "alt+Down in EditGain -> EditR1, no calc" "fill EditDecr x; click EditGain; key alt+Down"  focus=EditR1 results="${E24%|*}|x"
+  check "alt+Up in EditR1 -> EditGain"            "key alt+Up"                     focus=EditGain
+  check "alt+Up in EditZo wraps to ButtonExit"    "click EditZo; key alt+Up"       focus=ButtonExit
+  # Were the release of Alt left to open the system menu, the typing would go there.
+  check "typing after alt+Return reaches the box" "click EditR1; key alt+Return; type 9k"  focus=EditR3 text.EditR3=9k
+  check "alt+Return in the selector calculates"   "fill EditR3 10k; fill EditDecr x; click ComboBoxER; key alt+Return" \
+        focus=ComboBoxER results="$E24"
+  # The list must stay open after Alt is let go, and the keys after it must
+  # reach the selector, not the system menu.
+  check "alt+Down in the selector opens its list" "key alt+Down"                   dialog.class=ComboLBox
+  check "  alt+Up closes it"                      "key alt+Up"                     dialogs=0 focus=ComboBoxER text.ComboBoxER=24
+  check "  then Down steps to 48"                 "key Down"                       text.ComboBoxER=48 results="$E48"
+  check "alt+F4 in a box ends the program"        "click EditZo; key alt+F4"       title='<none>'
+}
+
 report_copy() {
   check "defaults + Enter: results, Print/Copy on"  "key Return"   results="$E24" printcopy=11 focus=EditGain
   local name="Copy button puts the 14-line report on the clipboard"
@@ -757,6 +776,7 @@ help_window() {
 
 session "start-up" startup_and_size
 session "focus" focus_moves
+session "alt keys" alt_keys
 session "hints" hints
 session "report" report_copy
 session "outcomes" outcomes

@@ -477,17 +477,34 @@ LRESULT CALLBACK TFormMain::BoxSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, 
         return DefSubclassProc(hwnd, msg, wParam, lParam) | DLGC_WANTALLKEYS;
       break;
     }
+    // With Alt held a key arrives as WM_SYSKEYDOWN and its character as
+    // WM_SYSCHAR; the handlers take both kinds alike.
     case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
       if ((handlers & kKeyDown) != 0) {
         WORD key = static_cast<WORD>(wParam);
         ReportErrors(self->hwnd_, 0, [&] {
           self->EditZoKeyDown(key);
           return LRESULT{0};
         });
-        if (key == 0) return 0;
+        if (key == 0) {
+          // The box does not see a key that has been used up, but the system
+          // still must: it tracks whether a key went down while Alt was held
+          // (after a lone Alt press its release enters the system menu).
+          if (msg == WM_SYSKEYDOWN) DefWindowProcW(hwnd, msg, wParam, lParam);
+          return 0;
+        }
+      } else if (msg == WM_SYSKEYDOWN && (wParam == VK_DOWN || wParam == VK_UP)) {
+        // The selector's edit part opens or closes the list on Alt+Down and
+        // Alt+Up without passing the key on (so under Wine the release of Alt
+        // entered the system menu, which closed the list again at once).
+        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+        DefWindowProcW(hwnd, msg, wParam, lParam);
+        return result;
       }
       break;
     case WM_CHAR:
+    case WM_SYSCHAR:
       if ((handlers & kKeyPress) != 0) {
         wchar_t key = static_cast<wchar_t>(wParam);
         ReportErrors(self->hwnd_, 0, [&] {
