@@ -21,6 +21,10 @@
 //   probe ink NAME  the pixels of a control on the screen: ink.pixels (those
 //                   that differ from the button-face colour) and ink.coloured
 //                   (those of them that are not a shade of grey).
+//   probe helpglyphs N
+//                   the first N characters of the help text as shown on the
+//                   screen, one cell per character: glyphs.inked (cells with
+//                   ink) and glyphs.distinct (cells that look different).
 //   probe serve     reads commands like the above, one per line, and answers
 //                   each with its output and a closing line "end=EXIT_CODE".
 // "probe state" also reports the text of a visible tooltip (tooltip) and the
@@ -37,6 +41,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -488,6 +493,43 @@ int Ink(HWND main, const std::string& name) {
   return 0;
 }
 
+int HelpGlyphs(HWND main, const std::string& countText) {
+  HWND memo = FindNamed(main, "Memo1");
+  const long count = std::strtol(countText.c_str(), nullptr, 10);
+  if (memo == nullptr || !IsWindowVisible(memo) || count <= 0) return 1;
+  const std::wstring text = LongText(memo);
+  const std::size_t lineEnd = text.find(L'\r');
+  if (lineEnd == std::wstring::npos || static_cast<std::size_t>(count) >= lineEnd) return 1;
+  // A cell runs from a character's left edge to the next one's, and from its
+  // line's top to the next line's.
+  auto at = [&](std::size_t index) {
+    const LRESULT p = SendMessageW(memo, EM_POSFROMCHAR, index, 0);
+    POINT pt{static_cast<short>(LOWORD(p)), static_cast<short>(HIWORD(p))};
+    ClientToScreen(memo, &pt);
+    return pt;
+  };
+  const LONG bottom = at(lineEnd + 2).y;
+  const COLORREF paper = GetSysColor(COLOR_WINDOW);
+  std::set<std::vector<int>> shapes;
+  int inked = 0;
+  for (long i = 0; i < count; ++i) {
+    const POINT from = at(static_cast<std::size_t>(i)), to = at(static_cast<std::size_t>(i) + 1);
+    const RECT cell{from.x, from.y, to.x, bottom};
+    if (cell.right <= cell.left || cell.bottom <= cell.top) return 1;
+    const Pixels px = Screen(cell);
+    std::vector<int> shape{px.w};  // cells of different widths never compare equal
+    bool any = false;
+    for (std::uint32_t p : px.data) {
+      shape.push_back(Differs(p, paper, 96) ? 1 : 0);
+      any = any || shape.back() != 0;
+    }
+    inked += any ? 1 : 0;
+    shapes.insert(shape);
+  }
+  std::printf("glyphs.inked=%d\nglyphs.distinct=%zu\n", inked, shapes.size());
+  return 0;
+}
+
 // Runs one command (words[0], default "state"); 2 when there is no main window.
 int Run(const std::vector<std::string>& words) {
   const std::string command = words.empty() ? "state" : words[0];
@@ -505,6 +547,7 @@ int Run(const std::vector<std::string>& words) {
   if (command == "rect" && words.size() >= 2) return ControlRect(main, arg);
   if (command == "font" && words.size() >= 2) return Font(main, arg);
   if (command == "ink" && words.size() >= 2) return Ink(main, arg);
+  if (command == "helpglyphs" && words.size() >= 2) return HelpGlyphs(main, arg);
   std::printf("unknown command\n");
   return 3;
 }

@@ -761,6 +761,10 @@ help_window() {
   local first=${S[help.rect]} l t r b moved
   read -r l t r b <<<"$first"
   moved="$l $((t - 120)) $r $((b - 120))"
+  check_probe "  its font: Tahoma, 11 px"    "font help"        font="Tahoma|-11|0|0|0|1"
+  check_probe "  the text box's font: the same" "font Memo1"    font="Tahoma|-11|0|0|0|1"
+  # Characters that no font has glyphs for are all drawn as the same box.
+  check_probe "  Japanese drawn, not boxes"  "helpglyphs 5"     glyphs.inked=5 glyphs.distinct=5
   check "moved by its title bar"             "helpmove 0 -120"  help.rect="$moved" help.visible=1
   # Near the main window's bottom-left corner, below the moved help window.
   check "main window can be activated"       "mainclick 10 -12" active=main help.visible=1 help.active=0
