@@ -26,7 +26,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/common.sh"
 
 # Bump when the configuration below changes, so existing prefixes get refreshed.
-readonly config_version=2
+readonly config_version=3
 readonly marlett=/usr/share/wine/fonts/marlett.ttf
 readonly wine_inf=/usr/share/wine/wine.inf
 
@@ -96,6 +96,19 @@ Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
+
+; Tahoma (the help window's face) gets its Japanese glyphs by font linking,
+; as on Windows. Debian's Wine loads no Tahoma of its own, and for a face it
+; lacks it takes the first linked family it finds. A linked file is looked up by
+; the name of the file the family was loaded from: the IPA Gothic file's own, or
+; Debian's alternatives name when fontconfig lists that one first.
+; REG_MULTI_SZ, UTF-16LE: "ipag.ttf,IPAGothic", "fonts-japanese-gothic.ttf,IPAGothic".
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]
+"Tahoma"=hex(7):69,00,70,00,61,00,67,00,2e,00,74,00,74,00,66,00,2c,00,49,00,50,00,41,00,\
+  47,00,6f,00,74,00,68,00,69,00,63,00,00,00,66,00,6f,00,6e,00,74,00,73,00,\
+  2d,00,6a,00,61,00,70,00,61,00,6e,00,65,00,73,00,65,00,2d,00,67,00,6f,00,\
+  74,00,68,00,69,00,63,00,2e,00,74,00,74,00,66,00,2c,00,49,00,50,00,41,00,\
+  47,00,6f,00,74,00,68,00,69,00,63,00,00,00,00,00
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
 "Debugger"=""

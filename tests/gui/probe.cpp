@@ -15,9 +15,20 @@
 //   probe listitem N
 //                   the screen rectangle of item N of the open drop-down list;
 //                   exit code 1 when no list is open.
+//   probe font NAME the font of a control ("main", "help" and "Memo1" also
+//                   name windows), as the program describes it:
+//                   "font=FACE|HEIGHT|WEIGHT|ITALIC|UNDERLINE|CHARSET".
+//   probe ink NAME  the pixels of a control on the screen: ink.pixels (those
+//                   that differ from the button-face colour) and ink.coloured
+//                   (those of them that are not a shade of grey).
+//   probe helpglyphs N
+//                   the first N characters of the help text as shown on the
+//                   screen, one cell per character: glyphs.inked (cells with
+//                   ink) and glyphs.distinct (cells that look different).
 //   probe serve     reads commands like the above, one per line, and answers
 //                   each with its output and a closing line "end=EXIT_CODE".
-// "probe state" also reports the help window (help.*), visible or not:
+// "probe state" also reports the text of a visible tooltip (tooltip) and the
+// help window (help.*), visible or not:
 // how many there are, visibility, owner, caption, outer and client rectangles,
 // the text box's rectangle and text, and whether it is the active window.
 // Dialogs in "probe state" also get dialog.icon (which standard icon their
@@ -30,9 +41,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "common/win/font_query.h"
 #include "main/win/resource.h"
 
 namespace {
@@ -393,7 +406,10 @@ int State(HWND main) {
   }
   for (HWND h : OtherWindows(main)) {
     const std::wstring cls = ClassOf(h);
-    if (cls == L"tooltips_class32") continue;
+    if (cls == L"tooltips_class32") {
+      std::printf("tooltip=%s\n", Escaped(LongText(h)).c_str());
+      continue;
+    }
     RECT r{};
     GetWindowRect(h, &r);
     std::printf("dialog.class=%s\n", Utf8(cls).c_str());
@@ -404,6 +420,113 @@ int State(HWND main) {
     int n = 0;
     EnumChildWindows(h, DumpChild, reinterpret_cast<LPARAM>(&n));
   }
+  return 0;
+}
+
+// The window or control called `name`: a main-window control, "main", or the
+// help window ("help") and its text box ("Memo1").
+HWND FindNamed(HWND main, const std::string& name) {
+  if (name == "main") return main;
+  if (name == "help" || name == "Memo1") {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    HelpWindows w{pid, {}};
+    EnumWindows(CollectHelp, reinterpret_cast<LPARAM>(&w));
+    if (w.found.empty()) return nullptr;
+    return name == "help" ? w.found[0] : GetDlgItem(w.found[0], IDC_MEMO1);
+  }
+  for (const Named& c : kControls)
+    if (name == c.name) return GetDlgItem(main, c.id);
+  return nullptr;
+}
+
+int Font(HWND main, const std::string& name) {
+  HWND control = FindNamed(main, name);
+  if (control == nullptr) return 1;
+  HWND top = GetAncestor(control, GA_ROOT);
+  const auto atom = static_cast<ATOM>(SendMessageW(top, velmora::common::FontQueryMessage(),
+                                                   reinterpret_cast<WPARAM>(control), 0));
+  if (atom == 0) return 1;
+  wchar_t description[256] = {};
+  const UINT n = GlobalGetAtomNameW(atom, description, static_cast<int>(std::size(description)));
+  GlobalDeleteAtom(atom);
+  if (n == 0) return 1;
+  std::printf("font=%s\n", Utf8(description).c_str());
+  return 0;
+}
+
+// What the screen shows in the rectangle r (screen coordinates).
+Pixels Screen(const RECT& r) {
+  return Render(r.right - r.left, r.bottom - r.top, [&](HDC dc) {
+    HDC screen = GetDC(nullptr);
+    BitBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+  });
+}
+
+int Channel(std::uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
+
+// True when the pixel differs from the colour `ref` (a COLORREF) by more than
+// `limit` in a channel.
+bool Differs(std::uint32_t pixel, COLORREF ref, int limit) {
+  return std::abs(Channel(pixel, 16) - GetRValue(ref)) > limit ||
+         std::abs(Channel(pixel, 8) - GetGValue(ref)) > limit ||
+         std::abs(Channel(pixel, 0) - GetBValue(ref)) > limit;
+}
+
+int Ink(HWND main, const std::string& name) {
+  HWND control = FindNamed(main, name);
+  RECT r{};
+  if (control == nullptr || !GetWindowRect(control, &r)) return 1;
+  const Pixels px = Screen(r);
+  if (px.data.empty()) return 1;
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  std::size_t ink = 0, coloured = 0;
+  for (std::uint32_t p : px.data) {
+    if (!Differs(p, face, 24)) continue;
+    ++ink;
+    const int red = Channel(p, 16), green = Channel(p, 8), blue = Channel(p, 0);
+    const int high = std::max(red, std::max(green, blue)), low = std::min(red, std::min(green, blue));
+    if (high - low > 64) ++coloured;
+  }
+  std::printf("ink.pixels=%zu\nink.coloured=%zu\n", ink, coloured);
+  return 0;
+}
+
+int HelpGlyphs(HWND main, const std::string& countText) {
+  HWND memo = FindNamed(main, "Memo1");
+  const long count = std::strtol(countText.c_str(), nullptr, 10);
+  if (memo == nullptr || !IsWindowVisible(memo) || count <= 0) return 1;
+  const std::wstring text = LongText(memo);
+  const std::size_t lineEnd = text.find(L'\r');
+  if (lineEnd == std::wstring::npos || static_cast<std::size_t>(count) >= lineEnd) return 1;
+  // A cell runs from a character's left edge to the next one's, and from its
+  // line's top to the next line's.
+  auto at = [&](std::size_t index) {
+    const LRESULT p = SendMessageW(memo, EM_POSFROMCHAR, index, 0);
+    POINT pt{static_cast<short>(LOWORD(p)), static_cast<short>(HIWORD(p))};
+    ClientToScreen(memo, &pt);
+    return pt;
+  };
+  const LONG bottom = at(lineEnd + 2).y;
+  const COLORREF paper = GetSysColor(COLOR_WINDOW);
+  std::set<std::vector<int>> shapes;
+  int inked = 0;
+  for (long i = 0; i < count; ++i) {
+    const POINT from = at(static_cast<std::size_t>(i)), to = at(static_cast<std::size_t>(i) + 1);
+    const RECT cell{from.x, from.y, to.x, bottom};
+    if (cell.right <= cell.left || cell.bottom <= cell.top) return 1;
+    const Pixels px = Screen(cell);
+    std::vector<int> shape{px.w};  // cells of different widths never compare equal
+    bool any = false;
+    for (std::uint32_t p : px.data) {
+      shape.push_back(Differs(p, paper, 96) ? 1 : 0);
+      any = any || shape.back() != 0;
+    }
+    inked += any ? 1 : 0;
+    shapes.insert(shape);
+  }
+  std::printf("glyphs.inked=%d\nglyphs.distinct=%zu\n", inked, shapes.size());
   return 0;
 }
 
@@ -422,6 +545,9 @@ int Run(const std::vector<std::string>& words) {
   if (command == "clearclipboard") return ClearClipboard();
   if (command == "listitem" && words.size() >= 2) return ListItem(main, arg);
   if (command == "rect" && words.size() >= 2) return ControlRect(main, arg);
+  if (command == "font" && words.size() >= 2) return Font(main, arg);
+  if (command == "ink" && words.size() >= 2) return Ink(main, arg);
+  if (command == "helpglyphs" && words.size() >= 2) return HelpGlyphs(main, arg);
   std::printf("unknown command\n");
   return 3;
 }

@@ -158,7 +158,7 @@ declare -A S=()
 #   window.centred / dialog.centred   "yes", or where it is and where centred would be
 read_state() {
   S=()
-  local line key out='' attempt
+  local out='' attempt
   # A reading without a title (no window, or the probe did not answer) is
   # taken again before it counts as "the window is gone".
   for attempt in 1 2 3; do
@@ -167,11 +167,7 @@ read_state() {
     [[ $out == title=* ]] && break
     sleep 0.1
   done
-  while IFS= read -r line; do
-    [[ $line == *=* ]] || continue
-    key=${line%%=*}
-    if [[ -v S[$key] ]]; then S[$key]+=$'\n'"${line#*=}"; else S[$key]=${line#*=}; fi
-  done <<<"$out"
+  add_facts "$out"
   S[results]="${S[text.EditZor]-}|${S[text.EditGainr]-}|${S[text.EditR2]-}|${S[text.EditR4]-}|${S[text.EditZio]-}|${S[text.EditDecr]-}"
   S[printcopy]="${S[enabled.ButtonPrint]-}${S[enabled.ButtonCopy]-}"
   local classes=${S[dialog.class]-} n=0 i cls rest text buttons='' texts=''
@@ -193,6 +189,23 @@ read_state() {
     S[dialog.centred]=$(placement "${S[window]-}" "${S[dialog.rect]-}")
   fi
   help_facts
+}
+
+# Adds the "key=value" lines of $1 to S; a key seen again gets another line.
+add_facts() {
+  local line key
+  while IFS= read -r line; do
+    [[ $line == *=* ]] || continue
+    key=${line%%=*}
+    if [[ -v S[$key] ]]; then S[$key]+=$'\n'"${line#*=}"; else S[$key]=${line#*=}; fi
+  done <<<"$1"
+}
+
+# Fills S with the facts that "probe COMMAND..." prints.
+read_probe() {
+  S=()
+  probe "$@"
+  add_facts "$probe_out"
 }
 
 # Derived facts of the help window:
@@ -321,6 +334,7 @@ drag() {
 #   helpmove DX DY      drag the help window by its title bar by DX, DY
 #   helpcorner DX DY    drag the help window's bottom-right corner by DX, DY
 #   helptext            click into the help window's text box
+#   hover NAME          move the mouse from the screen's corner onto a control
 act() {
   local verb=$1 r l t rr b
   shift
@@ -347,6 +361,11 @@ act() {
       click_at $((rr - 8)) $(((t + b) / 2))
       await dialog.class=ComboLBox
       [[ -z $mismatch ]] || { action_error="the list did not open: $mismatch"; return 1; } ;;
+    hover)
+      control_rect "$1" || { action_error="no control $1"; return 1; }
+      read -r l t rr b <<<"$control_box"
+      xdotool mousemove 0 0 sleep 0.1 mousemove $(((l + rr) / 2)) $(((t + b) / 2)) \
+        sleep 0.1 mousemove $(((l + rr) / 2 + 1)) $(((t + b) / 2)) ;;
     pick)
       probe listitem "$1"
       r=$probe_out
@@ -441,6 +460,23 @@ check() {
   if [[ -z $mismatch ]]; then pass "$name"; else fail "$name" "$mismatch"; fi
 }
 
+# check_probe NAME COMMAND EXPECTATION...: like check without actions, for the
+# facts that "probe COMMAND" prints; waits until they hold or settle_timeout.
+check_probe() {
+  local name=$1 command=$2
+  shift 2
+  local deadline=$((${EPOCHREALTIME/./} + settle_timeout * 1000000))
+  while :; do
+    # shellcheck disable=SC2086  # the command's words are separate arguments
+    read_probe $command
+    mismatches "$@"
+    [[ -z $mismatch ]] && break
+    ((${EPOCHREALTIME/./} < deadline)) || break
+    sleep 0.05
+  done
+  if [[ -z $mismatch ]]; then pass "$name"; else fail "$name" "$mismatch"; fi
+}
+
 # Runs the cases of one group on a freshly started program.
 session() {
   group=$1
@@ -461,6 +497,8 @@ readonly E6='680.926|  3.795|  3.300k|  4.700k|  3.079k|89.4%'
 readonly E3='654.259| -6.740|  1.000k|  2.200k|  5.591k|89.4%'
 readonly R5_WARNING='R5の値が大き過ぎます\r\n値を小さくしてください'
 readonly R3_WARNING='R3の値が小さ過ぎます\r\n値を大きくしてください'
+readonly HINT_PRINT='結果をテキストで印刷します'
+readonly HINT_COPY='結果をテキストでクリップボードにコピーします'
 readonly REPORT='[Input data]\r\nZo = 600\r\nGain = 0.0dB\r\nR1 = 10k\r\nR3 = 10k\r\nR5 = 68\r\n\r\n[Result data]\r\nZo = 602.806\r\nGain =   0.517dB\r\nR2 =   2.400k\r\nR4 =   3.900k\r\nZio =   3.952k\r\nη = 89.4%\r\n'
 
 # ---- Cases ----
@@ -473,9 +511,22 @@ startup_and_size() {
   check "result boxes empty"             ""   results="$EMPTY"
   check "Print and Copy disabled"        ""   printcopy=00
   local start_rect=${S[window]}
+  help_label_looks
   check "corner drag does not enlarge"   "dragcorner 80 60"   client=361x342 window="$start_rect"
   check "title double-click keeps size"  "titledblclick"      client=361x342 window="$start_rect"
   help_window_drag_resizes
+}
+
+# The Help label is drawn like every label: in the window's font and the
+# window-text colour (a link colour would show as coloured pixels).
+help_label_looks() {
+  probe font main
+  local main_font=${probe_out#font=}
+  check_probe "Help label in the window's font"   "font LabelHelp"  font="$main_font"
+  local name="Help label drawn without colour"
+  read_probe ink LabelHelp
+  if [[ ${S[ink.pixels]-0} -gt 0 && ${S[ink.coloured]-} == 0 ]]; then pass "$name"
+  else fail "$name" "ink pixels ${S[ink.pixels]-none}, coloured ${S[ink.coloured]-none}"; fi
 }
 
 # The corner drag above proves something only if such a drag resizes a window
@@ -528,6 +579,37 @@ focus_moves() {
   check "Enter in EditR4 -> ComboBoxER"           "fill EditDecr x; click EditR4; key Return"    focus=ComboBoxER results="$E24"
   check "Enter in EditZio wraps to EditZo"        "fill EditDecr x; click EditZio; key Return"   focus=EditZo results="$E24"
   check "Enter in selector stays, calculates"     "fill EditDecr x; click ComboBoxER; key Return" focus=ComboBoxER results="$E24" text.ComboBoxER=24
+}
+
+# A disabled control gets no mouse messages, yet its hint shows all the same.
+hints() {
+  check "disabled Print shows its hint"      "hover ButtonPrint"                  printcopy=00 tooltip="$HINT_PRINT"
+  check "disabled Copy shows its hint"       "hover ButtonCopy"                   printcopy=00 tooltip="$HINT_COPY"
+  check "enabled Copy shows its hint"        "click ButtonCalc; hover ButtonCopy" printcopy=11 tooltip="$HINT_COPY"
+  check "enabled Print shows its hint"       "hover ButtonPrint"                  printcopy=11 tooltip="$HINT_PRINT"
+  check "R3 900, no series: R3 warning"      "clear ComboBoxER; fill EditR3 900; click ButtonCalc"  dialog.caption=Warning
+  check "  closed: Print and Copy disabled"  "key Return"                         dialogs=0 printcopy=00
+  check "  disabled Print shows its hint"    "hover ButtonPrint"                  printcopy=00 tooltip="$HINT_PRINT"
+  check "  disabled Copy shows its hint"     "hover ButtonCopy"                   printcopy=00 tooltip="$HINT_COPY"
+}
+
+# With Alt held the keys arrive as system keys: the boxes take them alike,
+# while Alt+F4 and the selector's Alt+Down keep their usual meaning.
+alt_keys() {
+  check "alt+Return in EditZo -> EditGain, calc"  "click EditZo; key alt+Return"   focus=EditGain results="$E24" printcopy=11
+  check "alt+Down in EditGain -> EditR1, no calc" "fill EditDecr x; click EditGain; key alt+Down"  focus=EditR1 results="${E24%|*}|x"
+  check "alt+Up in EditR1 -> EditGain"            "key alt+Up"                     focus=EditGain
+  check "alt+Up in EditZo wraps to ButtonExit"    "click EditZo; key alt+Up"       focus=ButtonExit
+  # Were the release of Alt left to open the system menu, the typing would go there.
+  check "typing after alt+Return reaches the box" "click EditR1; key alt+Return; type 9k"  focus=EditR3 text.EditR3=9k
+  check "alt+Return in the selector calculates"   "fill EditR3 10k; fill EditDecr x; click ComboBoxER; key alt+Return" \
+        focus=ComboBoxER results="$E24"
+  # The list must stay open after Alt is let go, and the keys after it must
+  # reach the selector, not the system menu.
+  check "alt+Down in the selector opens its list" "key alt+Down"                   dialog.class=ComboLBox
+  check "  alt+Up closes it"                      "key alt+Up"                     dialogs=0 focus=ComboBoxER text.ComboBoxER=24
+  check "  then Down steps to 48"                 "key Down"                       text.ComboBoxER=48 results="$E48"
+  check "alt+F4 in a box ends the program"        "click EditZo; key alt+F4"       title='<none>'
 }
 
 report_copy() {
@@ -675,6 +757,10 @@ help_window() {
   local first=${S[help.rect]} l t r b moved
   read -r l t r b <<<"$first"
   moved="$l $((t - 120)) $r $((b - 120))"
+  check_probe "  its font: Tahoma, 11 px"    "font help"        font="Tahoma|-11|0|0|0|1"
+  check_probe "  the text box's font: the same" "font Memo1"    font="Tahoma|-11|0|0|0|1"
+  # Characters that no font has glyphs for are all drawn as the same box.
+  check_probe "  Japanese drawn, not boxes"  "helpglyphs 5"     glyphs.inked=5 glyphs.distinct=5
   check "moved by its title bar"             "helpmove 0 -120"  help.rect="$moved" help.visible=1
   # Near the main window's bottom-left corner, below the moved help window.
   check "main window can be activated"       "mainclick 10 -12" active=main help.visible=1 help.active=0
@@ -690,6 +776,8 @@ help_window() {
 
 session "start-up" startup_and_size
 session "focus" focus_moves
+session "alt keys" alt_keys
+session "hints" hints
 session "report" report_copy
 session "outcomes" outcomes
 session "selector" selector

@@ -4,6 +4,7 @@
 
 #include "common/placement.h"
 #include "common/win/error_box.h"
+#include "common/win/font_query.h"
 #include "common/win/message_dialog.h"
 #include "common/win/win_text.h"
 #include "main/win/resource.h"
@@ -31,18 +32,6 @@ std::wstring LoadHelpText(HINSTANCE instance) {
 }
 
 common::ScreenRect ToScreenRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
-
-// True when `font` has a glyph for every character of `sample`.
-bool HasGlyphs(HFONT font, const std::wstring& sample) {
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font);
-  std::wstring indices(sample.size(), L'\0');
-  const DWORD n = GetGlyphIndicesW(dc, sample.c_str(), static_cast<int>(sample.size()),
-                                   reinterpret_cast<WORD*>(indices.data()), GGI_MARK_NONEXISTING_GLYPHS);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  return n == sample.size() && indices.find(static_cast<wchar_t>(0xFFFF)) == std::wstring::npos;
-}
 
 }  // namespace
 
@@ -99,10 +88,13 @@ LRESULT CALLBACK TFormHelp::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
 }
 
 LRESULT TFormHelp::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == common::FontQueryMessage()) return common::AnswerFontQuery(hwnd_, wParam);
   switch (msg) {
     case WM_CREATE:
       OnCreate();
       return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);  // the window's font, which the text box uses
     case WM_SIZE:
       OnSize(LOWORD(lParam), HIWORD(lParam));
       return 0;
@@ -127,16 +119,11 @@ void TFormHelp::OnCreate() {
   lf.lfCharSet = DEFAULT_CHARSET;
   const std::wstring face = common::LoadResourceText(instance_, IDS_HELP_FONT);
   lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+  // The face has no Japanese glyphs: the system's font linking supplies them
+  // when the text is drawn. (Asking the face itself, e.g. GetGlyphIndicesW,
+  // does not see linked fonts and always finds them missing.)
   font_ = CreateFontIndirectW(&lf);
   const std::wstring text = LoadHelpText(instance_);
-  if (!HasGlyphs(font_, text.substr(0, text.find(L'\r')))) {
-    // The face has no Japanese glyphs here and the system links it to no font
-    // that has them: fall back to the main window's face at the same height.
-    const std::wstring fallback = common::LoadResourceText(instance_, IDS_MAIN_FONT);
-    lstrcpynW(lf.lfFaceName, fallback.c_str(), LF_FACESIZE);
-    DeleteObject(font_);
-    font_ = CreateFontIndirectW(&lf);
-  }
   memo_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
                               ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN,

@@ -13,6 +13,7 @@
 #include "common/png_decode.h"
 #include "common/win/error_box.h"
 #include "common/win/clipboard.h"
+#include "common/win/font_query.h"
 #include "common/win/message_dialog.h"
 #include "common/win/print_text.h"
 #include "common/win/win_text.h"
@@ -154,7 +155,6 @@ std::wstring VersionText() {
 TFormMain::~TFormMain() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   if (font_ != nullptr) DeleteObject(font_);
-  if (linkFont_ != nullptr) DeleteObject(linkFont_);
   if (schematic_ != nullptr) DeleteObject(schematic_);
 }
 
@@ -196,6 +196,7 @@ LRESULT CALLBACK TFormMain::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
 }
 
 LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == common::FontQueryMessage()) return common::AnswerFontQuery(hwnd_, wParam);
   switch (msg) {
     case WM_CREATE:
       OnCreate();
@@ -215,10 +216,6 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETCURSOR:
       if (OnSetCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
-      break;
-    case WM_CTLCOLORSTATIC:
-      if (HBRUSH brush = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
-        return reinterpret_cast<LRESULT>(brush);
       break;
     case WM_SETTINGCHANGE:
       OnSettingChange();
@@ -244,8 +241,6 @@ void TFormMain::OnCreate() {
   const std::wstring face = LoadText(IDS_MAIN_FONT);
   lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
   font_ = CreateFontIndirectW(&lf);
-  lf.lfUnderline = TRUE;
-  linkFont_ = CreateFontIndirectW(&lf);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   CreateControls();
   AddHints();
@@ -290,7 +285,7 @@ void TFormMain::CreateControls() {
                                  hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                                  instance_, nullptr);
     items_[static_cast<std::size_t>(c.id - kFirstId)] = child;
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(c.kind == Kind::Link ? linkFont_ : font_), FALSE);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     if (c.autoSize) SizeToText(child, text);
     if (c.kind == Kind::Combo) {
       const std::wstring list = LoadText(IDS_SERIES_LIST);
@@ -331,6 +326,7 @@ void TFormMain::AddHints() {
   for (const ControlEntry& c : kLayout) {
     if (!c.hasHint) continue;
     std::wstring hint = LoadText(static_cast<UINT>(c.id + HINT_OFFSET));
+    // Over an enabled control the mouse messages go to the control itself.
     TOOLINFOW ti{};
     ti.cbSize = sizeof(ti);
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -338,6 +334,16 @@ void TFormMain::AddHints() {
     ti.uId = reinterpret_cast<UINT_PTR>(Item(c.id));
     ti.lpszText = hint.data();
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    // A disabled control gets none: they go to this window, so the same hint
+    // is also a tool of this window over the control's rectangle.
+    TOOLINFOW area{};
+    area.cbSize = sizeof(area);
+    area.uFlags = TTF_SUBCLASS;
+    area.hwnd = hwnd_;
+    area.uId = static_cast<UINT_PTR>(c.id);
+    area.rect = {c.left, c.top, c.left + c.width, c.top + c.height};
+    area.lpszText = hint.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&area));
   }
 }
 
@@ -403,13 +409,6 @@ bool TFormMain::OnSetCursor(HWND over) {
   if (over != Item(IDC_LABELHELP)) return false;
   SetCursor(LoadCursorW(nullptr, IDC_HAND));
   return true;
-}
-
-HBRUSH TFormMain::OnCtlColorStatic(HDC dc, HWND label) {
-  if (label != Item(IDC_LABELHELP)) return nullptr;
-  SetTextColor(dc, RGB(0, 0, 255));
-  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-  return GetSysColorBrush(COLOR_BTNFACE);
 }
 
 void TFormMain::OnSettingChange() {
@@ -478,17 +477,34 @@ LRESULT CALLBACK TFormMain::BoxSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, 
         return DefSubclassProc(hwnd, msg, wParam, lParam) | DLGC_WANTALLKEYS;
       break;
     }
+    // With Alt held a key arrives as WM_SYSKEYDOWN and its character as
+    // WM_SYSCHAR; the handlers take both kinds alike.
     case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
       if ((handlers & kKeyDown) != 0) {
         WORD key = static_cast<WORD>(wParam);
         ReportErrors(self->hwnd_, 0, [&] {
           self->EditZoKeyDown(key);
           return LRESULT{0};
         });
-        if (key == 0) return 0;
+        if (key == 0) {
+          // The box does not see a key that has been used up, but the system
+          // still must: it tracks whether a key went down while Alt was held
+          // (after a lone Alt press its release enters the system menu).
+          if (msg == WM_SYSKEYDOWN) DefWindowProcW(hwnd, msg, wParam, lParam);
+          return 0;
+        }
+      } else if (msg == WM_SYSKEYDOWN && (wParam == VK_DOWN || wParam == VK_UP)) {
+        // The selector's edit part opens or closes the list on Alt+Down and
+        // Alt+Up without passing the key on (so under Wine the release of Alt
+        // entered the system menu, which closed the list again at once).
+        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+        DefWindowProcW(hwnd, msg, wParam, lParam);
+        return result;
       }
       break;
     case WM_CHAR:
+    case WM_SYSCHAR:
       if ((handlers & kKeyPress) != 0) {
         wchar_t key = static_cast<wchar_t>(wParam);
         ReportErrors(self->hwnd_, 0, [&] {

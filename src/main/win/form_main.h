@@ -47,7 +47,6 @@ class TFormMain {
   void OnPaint();
   void OnGetMinMaxInfo(MINMAXINFO* info);
   bool OnSetCursor(HWND over);
-  HBRUSH OnCtlColorStatic(HDC dc, HWND label);
   void OnSettingChange();
   void OnDestroy();
 
@@ -85,7 +84,6 @@ class TFormMain {
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
   HFONT font_ = nullptr;
-  HFONT linkFont_ = nullptr;
   HBITMAP schematic_ = nullptr;
   POINT maxTrackSize_{0, 0};  // outer size fixed by FormCreate
   velmora::help::TFormHelp* help_ = nullptr;
