@@ -22,6 +22,8 @@ packages=(
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
   # start-up timing
   hyperfine
+  # the circuit simulator the netlist is checked with
+  ngspice
 )
 
 # Prints the packages from the list that are not installed.

@@ -55,12 +55,12 @@ std::string MakeNetlist(const NetlistInputs& inputs, const main::DesignState& s,
   line("*");
   line("* OPAMP is the op-amp, with the usual five pins: non-inverting input,");
   line("* inverting input, positive supply, negative supply, output. The default");
-  line("* is ideal: a voltage-controlled voltage source of gain 1e9 that leaves");
+  line("* is ideal: a voltage-controlled voltage source of gain 1e7 that leaves");
   line("* the supplies unused. For a real op-amp, .include the vendor's model and");
   line("* put its name in place of OPAMP on the XOA line below (or delete these");
   line("* three lines and name the model OPAMP).");
   line(".subckt OPAMP inp inn vcc vee out");
-  line("EOA out 0 inp inn 1e9");
+  line("EOA out 0 inp inn 1e7");
   line(".ends OPAMP");
   line("");
   line("* The stage: R1 from In to the inverting input, R2 from there to the");

@@ -23,7 +23,10 @@ inline constexpr const char* kMeasEta = "eta";        // share of the amplifier'
 
 // The netlist of the stage in `state` (a Success of SolveDesign: R1 ... R5
 // as designed, the load Zo) with the op-amp as the five-pin subcircuit OPAMP
-// (ideal by default: a voltage-controlled source of gain 1e9), a DC
+// (ideal by default: a voltage-controlled source of gain 1e7, high enough to
+// be ideal to 1e-6 but for stages close to the stability limit, and low enough
+// that a simulator's solver keeps its precision: at 1e9 its rounding errors,
+// magnified by the gain, already reach 1e-6), a DC
 // analysis and one .meas line per figure. Comments quote `inputs` and give
 // Velmora's own figures with every digit, for comparison. Each line ends
 // with `newline`; the text is UTF-8, with any control character of an input
