@@ -102,8 +102,9 @@ std::size_t LinePrinter::FittingLength(std::u16string_view run, std::int32_t& wi
     width = w;
     return true;
   };
-  for (std::size_t step = 1; fitting < n && probe(std::min(fitting + step, n)); step *= 2) {
-  }
+  // Doubling steps until a probe fails or the whole run fits, then halving.
+  std::size_t step = 1;
+  while (fitting < n && probe(std::min(fitting + step, n))) step *= 2;
   while (failing - fitting > 1) {
     const std::size_t at = fitting + (failing - fitting) / 2;
     // Inside the pair just before `failing`: it stands for that boundary.
