@@ -28,10 +28,11 @@ std::size_t FirstCharLength(std::u16string_view text) {
   return text.size() >= 2 && IsHighSurrogate(text[0]) && IsLowSurrogate(text[1]) ? 2 : 1;
 }
 
-// The character boundary before `end` (0 < end <= text.size()).
-std::size_t PreviousBoundary(std::u16string_view text, std::size_t end) {
-  if (end >= 2 && IsLowSurrogate(text[end - 1]) && IsHighSurrogate(text[end - 2])) return end - 2;
-  return end - 1;
+// The first character boundary at or after `at` (0 < at <= text.size()):
+// `at` itself unless it falls between the halves of a surrogate pair.
+std::size_t BoundaryFrom(std::u16string_view text, std::size_t at) {
+  if (at < text.size() && IsHighSurrogate(text[at - 1]) && IsLowSurrogate(text[at])) return at + 1;
+  return at;
 }
 
 }  // namespace
@@ -70,16 +71,57 @@ void LinePrinter::Write(std::u16string_view text) {
   DrawRun(text.substr(runStart));
 }
 
+// Whether `width` more pixels fit on the line after the pen.
+bool LinePrinter::Fits(std::int32_t width) const {
+  return std::int64_t{x_} + width <= page_.width;
+}
+
+// The largest character boundary b > 0 of `run` whose prefix run[0, b)
+// fits after the pen, 0 when not even the first character does; `width`
+// receives that prefix's width. A prefix never gets narrower as it grows,
+// so every boundary up to b fits and none after it does: doubling steps
+// from the start bracket b, and halving the bracket finds it, with
+// O(log b) measurements of at most 2b + 2 code units each.
+//
+// The search runs over code-unit positions p, each standing for the
+// boundary BoundaryFrom(p); `fitting` and `failing` are positions with
+// fitting < failing, known to fit (or 0) and known not to (or n + 1).
+std::size_t LinePrinter::FittingLength(std::u16string_view run, std::int32_t& width) const {
+  const std::size_t n = run.size();
+  std::size_t fitting = 0;
+  std::size_t failing = n + 1;
+  width = 0;
+  const auto probe = [&](std::size_t at) {
+    const std::size_t end = BoundaryFrom(run, at);
+    const std::int32_t w = measurer_.RunWidth(run.substr(0, end));
+    if (!Fits(w)) {
+      failing = at;
+      return false;
+    }
+    fitting = end;  // end >= at: the boundary that `at` stands for fits
+    width = w;
+    return true;
+  };
+  // Doubling steps until a probe fails or the whole run fits, then halving.
+  std::size_t step = 1;
+  while (fitting < n && probe(std::min(fitting + step, n))) step *= 2;
+  while (failing - fitting > 1) {
+    const std::size_t at = fitting + (failing - fitting) / 2;
+    // Inside the pair just before `failing`: it stands for that boundary.
+    if (BoundaryFrom(run, at) >= failing) {
+      failing = at;
+    } else {
+      probe(at);
+    }
+  }
+  return fitting;
+}
+
 void LinePrinter::DrawRun(std::u16string_view run) {
   while (!run.empty()) {
-    // Take the whole rest, then give back one character at a time until
-    // what is taken fits on the line.
-    std::size_t taken = run.size();
-    std::int32_t width = measurer_.RunWidth(run);
-    while (taken > 0 && std::int64_t{x_} + width > page_.width) {
-      taken = PreviousBoundary(run, taken);
-      width = taken > 0 ? measurer_.RunWidth(run.substr(0, taken)) : 0;
-    }
+    // The longest start of the run that fits on the line.
+    std::int32_t width = 0;
+    std::size_t taken = FittingLength(run, width);
     if (taken == 0) {
       if (x_ != 0) {  // nothing fits after what the line already holds
         NewLine();

@@ -43,7 +43,9 @@ DevicePoint PrintOrigin(std::int32_t dpiY, DevicePoint offset,
 ScreenPoint PrintDialogPosition(const ScreenRect& area, std::int32_t width, std::int32_t height);
 
 // Measures text in the printer's font, in device pixels. Runs given to it
-// never contain control characters and are never empty.
+// never contain control characters and are never empty. The line printer
+// relies on widths never shrinking as a run grows: for runs a and a + b,
+// RunWidth(a + b) >= RunWidth(a).
 class TextMeasurer {
  public:
   virtual ~TextMeasurer() = default;
@@ -79,11 +81,12 @@ struct PageSize {
 //       width it starts a new line (with T <= 0 the pen does not move).
 // Everything else joins the pending run. A run is broken after the last
 // whole character (a surrogate pair counts as one) that fits within the page
-// width; the rest continues at the start of the next line. A character wider
-// than the whole page width is drawn alone at the start of its line. A line
-// with text advances by its tallest run + 2, an empty line by the font's
-// character height; a new page starts when Y passes the page height less
-// twice the height of the line just ended.
+// width; the rest continues at the start of the next line (finding that
+// place takes O(log k) measurements for a piece of k characters). A
+// character wider than the whole page width is drawn alone at the start of
+// its line. A line with text advances by its tallest run + 2, an empty line
+// by the font's character height; a new page starts when Y passes the page
+// height less twice the height of the line just ended.
 class LinePrinter {
  public:
   LinePrinter(const TextMeasurer& measurer, PageSize page, LayoutSink& sink);
@@ -98,6 +101,8 @@ class LinePrinter {
   std::int32_t LineHeight() const { return lineHeight_; }
 
  private:
+  bool Fits(std::int32_t width) const;
+  std::size_t FittingLength(std::u16string_view run, std::int32_t& width) const;
   void DrawRun(std::u16string_view run);
   void Tab();
   void NewLine();

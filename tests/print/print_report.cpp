@@ -4,8 +4,14 @@
 //   print_report print [PRINTER]
 //       Prints on PRINTER, or on the system's default printer, with no
 //       dialog. The report is written to stdout (UTF-8, LF line ends), the
-//       printer's metrics to stderr. Fails when the printer's font or text
+//       printer's metrics, the time the print call took (wall clock and
+//       the process's processor time) and the longest time in it without a
+//       window message handled ("print_report: printed in N ms (processor
+//       C ms), messages waited at most M ms") to stderr. Fails when the printer's font or text
 //       colour differs afterwards.
+//   print_report longline LENGTH [PRINTER]
+//       The same with the Zo box holding "600" followed by spaces up to
+//       LENGTH characters: one very long report line.
 //   print_report dialog DEFAULT OTHER
 //       Runs the Print command's path with its dialog, driven by a timer:
 //         1. the dialog first shows DEFAULT; OTHER is chosen and confirmed,
@@ -22,7 +28,9 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,8 +53,11 @@ constexpr UINT kNestedPrint = WM_APP + 1;
 constexpr int kPrinterCombo = 0x473;  // the printer name box of the print dialog
 constexpr DWORD kGiveUpMs = 30000;
 
-std::u16string DefaultReport() {
+// The report of the default design; `zo` replaces the Zo box's text when
+// it is not empty (it must still read as 600).
+std::u16string DefaultReport(std::u16string_view zo = {}) {
   vm::ReportSource src = vm::InitialWindowTexts();
+  if (!zo.empty()) src.EditZo = zo;
   vm::DesignState state;
   const vm::DesignOutcome outcome =
       vm::SolveDesign(vc::StrToValue(src.EditGain), vc::StrToValue(src.EditZo), vc::StrToValue(src.EditR1),
@@ -83,7 +94,32 @@ HDC OpenPrinter(const wchar_t* name) {
   return pd.hDC;
 }
 
-int PrintWithoutDialog(const wchar_t* printer) {
+// A thread timer ticking while a job is printed: the longest time between
+// handled window messages.
+struct Responsiveness {
+  bool printing = false;
+  LARGE_INTEGER last{};
+  LONGLONG longest = 0;
+  void Tick() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    if (printing) longest = std::max(longest, now.QuadPart - last.QuadPart);
+    last = now;
+  }
+};
+Responsiveness g_responsiveness;
+
+void CALLBACK TimerTick(HWND, UINT, UINT_PTR, DWORD) { g_responsiveness.Tick(); }
+
+// User and kernel time of this process so far, in 100 ns units.
+ULONGLONG ProcessorTime() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  const auto ticks = [](const FILETIME& t) { return (ULONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
+  return ticks(kernel) + ticks(user);
+}
+
+int PrintWithoutDialog(const wchar_t* printer, const std::u16string& report) {
   HDC dc = OpenPrinter(printer);
   if (dc == nullptr) return 2;
   const POINT offset = vc::PrinterPhysicalOffset(dc);
@@ -92,12 +128,25 @@ int PrintWithoutDialog(const wchar_t* printer) {
   std::fprintf(stderr, "print_report: %d dpi, printable %dx%d, offset %ld,%ld, origin %d,%d\n", dpi,
                GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES), offset.x, offset.y, origin.x,
                origin.y);
-  const std::u16string report = DefaultReport();
   const HGDIOBJ fontBefore = GetCurrentObject(dc, OBJ_FONT);
   const COLORREF colourBefore = GetTextColor(dc);
   int status = 0;
   try {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, TimerTick);
+    g_responsiveness.Tick();
+    const LARGE_INTEGER start = g_responsiveness.last;
+    const ULONGLONG processorStart = ProcessorTime();
+    g_responsiveness.printing = true;
     vc::PrintTextOn(dc, report);
+    const ULONGLONG processor = ProcessorTime() - processorStart;
+    g_responsiveness.Tick();
+    g_responsiveness.printing = false;
+    KillTimer(nullptr, timer);
+    std::fprintf(stderr, "print_report: printed in %lld ms (processor %llu ms), messages waited at most %lld ms\n",
+                 (g_responsiveness.last.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart,
+                 processor / 10000, g_responsiveness.longest * 1000 / frequency.QuadPart);
     WriteReport(report);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "print_report: %s\n", e.what());
@@ -302,8 +351,15 @@ int DriveDialog(const wchar_t* defaultPrinter, const wchar_t* otherPrinter) {
 int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   const std::wstring mode = argc > 1 ? argv[1] : L"";
-  if (mode == L"print" && argc <= 3) return PrintWithoutDialog(argc == 3 ? argv[2] : nullptr);
+  if (mode == L"print" && argc <= 3) return PrintWithoutDialog(argc == 3 ? argv[2] : nullptr, DefaultReport());
+  if (mode == L"longline" && (argc == 3 || argc == 4)) {
+    const long length = std::wcstol(argv[2], nullptr, 10);
+    if (length < 3) return 2;
+    std::u16string zo(static_cast<std::size_t>(length), u' ');
+    zo.replace(0, 3, u"600");
+    return PrintWithoutDialog(argc == 4 ? argv[3] : nullptr, DefaultReport(zo));
+  }
   if (mode == L"dialog" && argc == 4) return DriveDialog(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: print_report print [PRINTER] | dialog DEFAULT OTHER\n");
+  std::fprintf(stderr, "usage: print_report print [PRINTER] | longline LENGTH [PRINTER] | dialog DEFAULT OTHER\n");
   return 2;
 }

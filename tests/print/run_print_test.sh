@@ -20,6 +20,9 @@
 # command's dialog path (print_report dialog): placement, owner, first the
 # default printer, the choice kept across a cancel, a second print refused
 # while a job is handed over, and exactly two jobs reaching the chosen queue.
+# Last, a report whose Zo box holds 30,000 characters ("600" and spaces):
+# printed within a time limit, window messages handled all along, and the
+# report's lines in the PDF.
 #
 # The program runs in its own Wine prefix (VELMORA_PRINT_WINEPREFIX, default:
 # the usual prefix with "-print" appended) whose print face is replaced by VL
@@ -41,7 +44,7 @@ if [[ $(id -u) != 0 ]]; then
   echo "skipped: needs root to start cupsd and add print queues (running as $(id -un))"
   exit "$skip_status"
 fi
-velmora_need lpadmin lpstat cupsd pdftotext wine iconv
+velmora_need lpadmin lpstat cupsd pdftotext pdfinfo wine iconv timeout
 
 readonly stock_ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 readonly stock_model=lsb/usr/cups-pdf/CUPS-PDF_opt.ppd
@@ -289,6 +292,42 @@ dialog_path() {
   fi
 }
 
+# The Zo box at its limit: "600" and 29,997 spaces make one report line that
+# wraps over a few pages. Drawing it takes Wine's PostScript driver about a
+# millisecond per character; the line breaking must add little to that.
+long_line() {
+  local name="30,000-character Zo line" limit=120 marker=$work/marker-long
+  wait_for_jobs
+  touch "$marker"
+  sleep 0.01
+  local status=0
+  timeout "$limit" "$scripts/wine-run.sh" "$exe" longline 30000 "$queue" \
+    >"$work/long-report" 2>"$work/long-err" || status=$?
+  check "$name: printed within $limit s (status $status)" [ "$status" -eq 0 ]
+  ((status == 0)) || { cat "$work/long-err" >&2; return; }
+  local took waited
+  took=$(sed -n 's/.*printed in \([0-9]*\) ms.*/\1/p' "$work/long-err")
+  waited=$(sed -n 's/.*messages waited at most \([0-9]*\) ms.*/\1/p' "$work/long-err")
+  echo "$name: printed in ${took:-?} ms"
+  check "$name: window messages handled at least every 2 s (longest wait ${waited:-?} ms)" \
+    [ "${waited:-999999}" -lt 2000 ]
+  check "$name: job completed" wait_for_jobs
+  local pdf
+  if ! pdf=$(newest_pdf_after "$marker"); then
+    check "$name: a PDF was written" false
+    return
+  fi
+  pdfs+=("$pdf")
+  pdftotext -layout "$pdf" "$work/long-text" 2>/dev/null
+  squeeze <"$work/long-text" >"$work/long-got"
+  squeeze <"$work/long-report" >"$work/long-want"
+  check "$name: report lines in order ($(wc -l <"$work/long-got") of $(wc -l <"$work/long-want"))" \
+    cmp -s "$work/long-got" "$work/long-want"
+  local pages
+  pages=$(pdfinfo "$pdf" 2>/dev/null | sed -n 's/^Pages: *//p')
+  check "$name: the line wraps onto more pages (${pages:-?})" [ "${pages:-0}" -gt 1 ]
+}
+
 # The machine's default printer (lpstat -d), or "none".
 system_default() {
   local d
@@ -303,6 +342,7 @@ prepare_prefix
 print_and_check "" "0,0"
 print_and_check "$inset_queue" "75,100"
 dialog_path
+long_line
 if [[ -n ${VELMORA_PRINT_KEEP:-} && -f $work/last.pdf ]]; then
   cp "$work/last.pdf" "$VELMORA_PRINT_KEEP"
 fi

@@ -240,6 +240,12 @@ class DeviceMeasurer final : public TextMeasurer {
 };
 
 // Draws on the printer; a new page re-applies the origin and the font.
+//
+// Drawing is what takes the time in a long job: Wine's PostScript driver
+// spends about a millisecond on each character, and the print service may
+// call the abort callback only when the document starts. So the sink runs
+// the callback itself whenever kPumpMs have passed since it last did, and
+// the windows stay responsive while the pages are drawn.
 class DeviceSink final : public LayoutSink {
  public:
   DeviceSink(HDC dc, Document& document, const TextFont& font, DevicePoint origin)
@@ -248,20 +254,31 @@ class DeviceSink final : public LayoutSink {
   }
   void DrawRun(std::int32_t x, std::int32_t y, std::u16string_view run) override {
     TextOutW(dc_, x, y, reinterpret_cast<const wchar_t*>(run.data()), static_cast<int>(run.size()));
+    KeepResponsive();
   }
   void NewPage() override {
     document_.NextPage();
     ApplyOrigin();
     font_.Reselect();
+    KeepResponsive();
   }
 
  private:
+  static constexpr ULONGLONG kPumpMs = 20;
+
   void ApplyOrigin() const { SetViewportOrgEx(dc_, origin_.x, origin_.y, nullptr); }
+  void KeepResponsive() {
+    const ULONGLONG now = GetTickCount64();
+    if (now - pumped_ < kPumpMs) return;
+    KeepWindowsResponsive(dc_, 0);
+    pumped_ = GetTickCount64();
+  }
 
   HDC dc_;
   Document& document_;
   const TextFont& font_;
   DevicePoint origin_;
+  ULONGLONG pumped_ = GetTickCount64();
 };
 
 }  // namespace

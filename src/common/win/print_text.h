@@ -65,8 +65,8 @@ void PrintText(HWND owner, std::u16string_view text, const PrintStyle& style = {
 // caller's: the job named style.jobName, the face style.fontFace at 9 points
 // for the printer's vertical resolution, the first line's top-left corner
 // PrintMarginLeft and PrintMarginTop from the paper's edges, the text laid
-// out by LayOutPrintJob. While the job is handed over, pending window
-// messages are dispatched. Every page and the document are ended and the
+// out by LayOutPrintJob. While the job is handed over, and between the runs
+// drawn (at most every 20 ms), pending window messages are dispatched. Every page and the document are ended and the
 // device's font and text colour put back on every path. Throws
 // std::runtime_error with
 //   "Printer selected is not valid"     when `printer` is null (nothing printed);
