@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Usage: tests/gui/run_gui_tests.sh VELMORA_EXE PROBE_EXE
+# Usage: tests/gui/run_gui_tests.sh VELMORA_EXE PROBE_EXE [CLI_EXE]
 #
 # Drives the real Velmora window under Wine on a virtual X screen the way a
 # user does: X key events and mouse clicks from xdotool. What the window shows
@@ -16,12 +16,14 @@ root=$(cd "$here/../.." && pwd)
 # shellcheck source=scripts/common.sh
 source "$root/scripts/common.sh"
 
-if (($# != 2)); then
-  echo "usage: $(basename "$0") VELMORA_EXE PROBE_EXE" >&2
+if (($# < 2 || $# > 3)); then
+  echo "usage: $(basename "$0") VELMORA_EXE PROBE_EXE [CLI_EXE]" >&2
   exit 2
 fi
 app_exe=$(realpath "$1") || velmora_die "no such program: $1"
 probe_exe=$(realpath "$2") || velmora_die "no such program: $2"
+cli_exe=''  # velmora-cli.exe: the netlist the window saves is compared with its own
+if (($# == 3)); then cli_exe=$(realpath "$3") || velmora_die "no such program: $3"; fi
 velmora_need wine wineserver xdotool xdpyinfo flock timeout realpath
 
 readonly start_timeout=40   # seconds for the window to appear (a cold Wine is slow)
@@ -335,6 +337,7 @@ drag() {
 #   helpcorner DX DY    drag the help window's bottom-right corner by DX, DY
 #   helptext            click into the help window's text box
 #   hover NAME          move the mouse from the screen's corner onto a control
+#   wait SECONDS        let the program react (a dialog that should not come)
 act() {
   local verb=$1 r l t rr b
   shift
@@ -355,6 +358,8 @@ act() {
       xdotool key --delay 30 "$@" ;;
     type)
       xdotool type --delay 30 -- "$1" ;;
+    wait)
+      sleep "$1" ;;
     open)
       control_rect "$1" || { action_error="no control $1"; return 1; }
       read -r l t rr b <<<"$control_box"
@@ -612,6 +617,31 @@ alt_keys() {
   check "alt+F4 in a box ends the program"        "click EditZo; key alt+F4"       title='<none>'
 }
 
+# The window menu's netlist entry: grey until a calculation succeeds, then the
+# standard Save dialog; the file is what velmora-cli --netlist --crlf writes
+# for the same inputs (UTF-8 without a byte order mark, CR LF).
+netlist() {
+  local file=$work/stage.cir
+  local winpath="Z:${file//\//\\}"
+  rm -f "$file"
+  # The Save dialog takes a moment to come: wait for it before saying it did not.
+  check "before a calculation the entry does nothing" "key alt+space; key t; wait 2" dialogs=0 focus=EditZo
+  check "after one, alt+space t opens the Save dialog" "key Return; key alt+space; key t" dialog.caption='Save As'
+  check "  a file name and Enter save the netlist"     "type $winpath; key Return"          dialogs=0 focus=EditGain
+  local name="  the file is the command line's netlist"
+  if [[ -z $cli_exe ]]; then
+    skipped "$name" "no velmora-cli.exe given"
+  elif ! wine "$cli_exe" --netlist --crlf >"$work/cli-stage.cir" 2>/dev/null 5>&- 6>&- 8>&-; then
+    fail "$name" "velmora-cli.exe --netlist failed"
+  elif cmp -s "$file" "$work/cli-stage.cir"; then
+    pass "$name"
+  else
+    fail "$name" "$(head -c 300 "$file" 2>&1 | tr '\r\n' '  ')"
+  fi
+  check "after the R5 warning the entry is grey again" "fill EditR5 470; key Return; ok; key alt+space; key t; wait 2" \
+        dialogs=0
+}
+
 report_copy() {
   check "defaults + Enter: results, Print/Copy on"  "key Return"   results="$E24" printcopy=11 focus=EditGain
   local name="Copy button puts the 14-line report on the clipboard"
@@ -777,6 +807,7 @@ help_window() {
 session "start-up" startup_and_size
 session "focus" focus_moves
 session "alt keys" alt_keys
+session "netlist" netlist
 session "hints" hints
 session "report" report_copy
 session "outcomes" outcomes

@@ -10,13 +10,16 @@
 #include <vector>
 
 #include "common/numtext.h"
+#include "common/utf.h"
 #include "common/png_decode.h"
 #include "common/win/error_box.h"
 #include "common/win/clipboard.h"
 #include "common/win/font_query.h"
 #include "common/win/message_dialog.h"
 #include "common/win/print_text.h"
+#include "common/win/save_file.h"
 #include "common/win/win_text.h"
+#include "explore/netlist.h"
 #include "help/win/form_help.h"
 #include "main/report.h"
 #include "main/series_text.h"
@@ -220,6 +223,12 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETTINGCHANGE:
       OnSettingChange();
       break;
+    case WM_INITMENUPOPUP:
+      if (HIWORD(lParam)) OnInitSystemMenu(reinterpret_cast<HMENU>(wParam));
+      break;
+    case WM_SYSCOMMAND:
+      if (OnSysCommand(static_cast<UINT>(wParam & 0xFFF0))) return 0;
+      break;
     case WM_CLOSE:
       DestroyWindow(hwnd_);
       return 0;
@@ -247,6 +256,27 @@ void TFormMain::OnCreate() {
   LoadSchematic();
   FormCreate();
   OnSettingChange();
+  AddSystemMenuEntries();
+}
+
+// The program's own commands in the window menu, where they leave the
+// window's layout as it is.
+void TFormMain::AddSystemMenuEntries() {
+  HMENU menu = GetSystemMenu(hwnd_, FALSE);
+  if (menu == nullptr) return;
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, IDM_SAVE_NETLIST, LoadText(IDS_SAVE_NETLIST).c_str());
+}
+
+void TFormMain::OnInitSystemMenu(HMENU menu) {
+  // A netlist is of a calculated design, like the report Print and Copy give.
+  EnableMenuItem(menu, IDM_SAVE_NETLIST, MF_BYCOMMAND | (design_.Valid ? MF_ENABLED : MF_GRAYED));
+}
+
+bool TFormMain::OnSysCommand(UINT command) {
+  if (command != IDM_SAVE_NETLIST) return false;
+  SaveNetlist();
+  return true;
 }
 
 void TFormMain::CreateControls() {
@@ -647,6 +677,24 @@ std::u16string TFormMain::MakeReport() const {
   s.EditZio = Text(IDC_EDITZIO);
   s.EditDecr = Text(IDC_EDITDECR);
   return main::MakeReport(s);
+}
+
+// Saves the designed stage as a SPICE netlist (UTF-8, CR LF), its comments
+// quoting the input boxes as the report does.
+void TFormMain::SaveNetlist() {
+  if (!design_.Valid) return;
+  const auto utf8 = [this](int id) { return common::Utf16ToUtf8(Text(id)); };
+  const explore::NetlistInputs inputs{utf8(IDC_EDITZO), utf8(IDC_EDITGAIN), utf8(IDC_EDITR1),
+                                      utf8(IDC_EDITR3), utf8(IDC_EDITR5),   utf8(IDC_COMBOBOXER)};
+  const std::string netlist = explore::MakeNetlist(inputs, design_, "\r\n");
+  const std::optional<std::wstring> path =
+      common::AskSavePath(hwnd_, LoadText(IDS_NETLIST_FILTER), L"velmora.cir", L"cir");
+  if (!path) return;
+  if (const DWORD error = common::WriteWholeFile(*path, netlist); error != 0) {
+    common::MessageBoxCentered(LoadText(IDS_NETLIST_NOT_SAVED) + L"\r\n" + *path + L"\r\n" +
+                                   common::SystemErrorText(error),
+                               common::MsgDlgType::Warning, common::msgdlg::kOK, 0, hwnd_);
+  }
 }
 
 void TFormMain::ButtonPrintClick() { common::PrintText(hwnd_, MakeReport()); }

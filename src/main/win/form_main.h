@@ -48,6 +48,8 @@ class TFormMain {
   void OnGetMinMaxInfo(MINMAXINFO* info);
   bool OnSetCursor(HWND over);
   void OnSettingChange();
+  void OnInitSystemMenu(HMENU menu);
+  bool OnSysCommand(UINT command);  // true when the command was the program's own
   void OnDestroy();
 
   // Window set-up.
@@ -55,12 +57,14 @@ class TFormMain {
   void FormCreate();
   void LoadSchematic();
   void AddHints();
+  void AddSystemMenuEntries();
 
   // Event handlers of the controls.
   void ButtonCalcClick();
   void ButtonPrintClick();
   void ButtonCopyClick();
   void ButtonExitClick();
+  void SaveNetlist();
   void ComboBoxERChange();
   void LabelHelpClick();
   void EditZoKeyDown(WORD& key);

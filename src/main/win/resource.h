@@ -48,6 +48,12 @@
 #define IDS_HELP_CAPTION 2004
 #define IDS_MAIN_FONT 2005
 #define IDS_HELP_FONT 2006
+#define IDS_SAVE_NETLIST 2007
+#define IDS_NETLIST_FILTER 2008
+#define IDS_NETLIST_NOT_SAVED 2009
+
+// Commands of the window menu (system commands: below 0xF000, low 4 bits 0).
+#define IDM_SAVE_NETLIST 0x0100
 
 #define IDR_SCHEMATIC 300
 #define IDR_HELPTEXT 301
