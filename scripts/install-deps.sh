@@ -22,6 +22,8 @@ packages=(
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
   # start-up timing
   hyperfine
+  # the release zip and the man page (making and checking them)
+  python3 unzip groff-base
 )
 
 # Prints the packages from the list that are not installed.
