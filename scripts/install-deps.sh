@@ -24,6 +24,8 @@ packages=(
   hyperfine
   # the circuit simulator the netlist is checked with
   ngspice
+  # the release zip and the man page (making and checking them)
+  python3 unzip groff-base
 )
 
 # Prints the packages from the list that are not installed.

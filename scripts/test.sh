@@ -112,6 +112,7 @@ end_ci_state() {
   done
   velmora_stop_xvfb "$VELMORA_XVFB_DISPLAY"
   velmora_stop_xvfb "$VELMORA_GUI_DISPLAY"
+  velmora_stop_xvfb "$VELMORA_RELEASE_DISPLAY"
   rm -rf "$ci_state"
 }
 if velmora_in_ci; then
@@ -121,8 +122,9 @@ if velmora_in_ci; then
   export VELMORA_WINEPREFIX=$ci_state/wine  # the GUI and print tests add -gui, -print
   VELMORA_XVFB_DISPLAY=$(velmora_free_display)
   VELMORA_GUI_DISPLAY=$(velmora_free_display $((${VELMORA_XVFB_DISPLAY#:} + 1)))
-  export VELMORA_XVFB_DISPLAY VELMORA_GUI_DISPLAY
-  echo "CI: fresh Wine state in $ci_state, displays $VELMORA_XVFB_DISPLAY and $VELMORA_GUI_DISPLAY"
+  VELMORA_RELEASE_DISPLAY=$(velmora_free_display $((${VELMORA_GUI_DISPLAY#:} + 1)))
+  export VELMORA_XVFB_DISPLAY VELMORA_GUI_DISPLAY VELMORA_RELEASE_DISPLAY
+  echo "CI: fresh Wine state in $ci_state, displays $VELMORA_XVFB_DISPLAY, $VELMORA_GUI_DISPLAY, $VELMORA_RELEASE_DISPLAY"
 fi
 
 test_tree native -- \

@@ -25,6 +25,8 @@
 #include "main/series_text.h"
 #include "main/tolerance.h"
 #include "explore/netlist.h"
+#include "main/version_text.h"
+#include "velmora_version.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -72,6 +74,7 @@ constexpr const char* kHelp =
     "              with a note on standard error        (default \"24\")\n"
     "  --crlf      end lines with CR LF (default: LF)\n"
     "  --help      show this text\n"
+    "  --version   show the version (the one in the window's title) and exit\n"
     "\n"
     "Each T is read exactly as the window reads its box: an optional SI prefix\n"
     "letter (p n u m k M G T, also full-width), exponent form (1.2e-6), RKM\n"
@@ -196,6 +199,7 @@ struct Arguments {
   std::u16string netlistPath;  // empty or "-": standard output
   bool seriesGiven = false, seriesListGiven = false, formatGiven = false, samplesGiven = false,
        seedGiven = false, distGiven = false, toleranceGiven = false;
+  bool version = false;
 };
 
 int Usage(const std::string& message) {
@@ -237,6 +241,10 @@ int Parse(const std::vector<std::u16string>& args, Arguments& a, bool& help) {
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string arg = Utf16ToUtf8(args[i]);
+    if (arg == "--version") {
+      a.version = true;
+      return kOk;
+    }
     if (arg == "--help" || arg == "-h") {
       help = true;
       return kOk;
@@ -530,6 +538,11 @@ int Run(const std::vector<std::u16string>& args, vc::CheckedWriter& out) {
   if (const int code = Parse(args, a, help); code != kOk) return code;
   if (help) {
     out.Write(kHelp);
+    return kOk;
+  }
+  if (a.version) {
+    const std::uint32_t ms = (std::uint32_t{VELMORA_VERSION_MAJOR} << 16) | VELMORA_VERSION_MINOR;
+    out.Write("velmora-cli " + Utf16ToUtf8(vm::VersionTextFrom(ms)) + " (" VELMORA_VERSION_STRING ")\n");
     return kOk;
   }
   const Mode mode = a.modes.empty() ? Mode::Report : a.modes[0];
