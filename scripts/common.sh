@@ -167,6 +167,21 @@ velmora_close_program() {
   wait "$pid" 2>/dev/null || true
 }
 
+# For the test scripts: "velmora_check WHAT COMMAND..." runs the command,
+# prints "ok: WHAT" or "FAIL: WHAT" and counts it in the caller's passed or
+# failed.
+velmora_check() {
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok: $what"
+  else
+    failed=$((failed + 1))
+    echo "FAIL: $what"
+  fi
+}
+
 # Writes the .reg text read from stdin (UTF-8, LF) to file $1 the way regedit
 # reads it correctly: UTF-16LE with a byte order mark and CRLF line ends (a
 # UTF-8 file would be read as CP1252 and store garbled face names).

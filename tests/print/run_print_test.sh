@@ -80,18 +80,7 @@ clean_up() {
 }
 trap 'clean_up; rm -rf "$work"' EXIT
 
-# check WHAT COMMAND...: runs the command and counts its outcome.
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok: $what"
-  else
-    failed=$((failed + 1))
-    echo "FAIL: $what"
-  fi
-}
+check() { velmora_check "$@"; }
 
 # ---- The print service ----
 

@@ -38,17 +38,7 @@ export VELMORA_XVFB_DISPLAY=$first_display
 
 passed=0
 failed=0
-check() {  # check WHAT COMMAND...
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok: $what"
-  else
-    failed=$((failed + 1))
-    echo "FAIL: $what"
-  fi
-}
+check() { velmora_check "$@"; }
 
 # Runs the program through the runner with DISPLAY unset; true when its
 # window appears on the virtual screen the runner chose.
