@@ -404,6 +404,8 @@ def generate(path: str, text: str) -> list[Mutant]:
             elif t.text == "-" and not spaced(text, t) and _is_unary(prev) and i + 1 < len(tokens):
                 add("sign", "-x:x", t.start, t.end, "")
         elif t.kind == "number":
+            if prev and prev.text == "=" and i >= 2 and tokens[i - 2].text in (")", "const", "override"):
+                continue  # the "= 0" of a pure virtual function
             nudged = nudge_number(t.text)
             if nudged and nudged != t.text:
                 add("const", f"{t.text}:{nudged}", t.start, t.end, nudged)
@@ -547,6 +549,7 @@ class Workspace:
         self.cli = cli
         self.verbose = verbose
         self.same_code_check = False
+        self.reference_lock = threading.Lock()
 
     def log(self, *a):
         if self.verbose:
@@ -556,6 +559,8 @@ class Workspace:
         """The worktree's files (tracked and new, not ignored) into every
         tree; only files whose content differs are written, so that the build
         stays incremental. A tree left mutated by a killed run is mended here."""
+        for old in self.root.glob("reference*"):
+            shutil.rmtree(old)
         listed = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
                                 cwd=ROOT, check=True, capture_output=True).stdout.decode().split("\0")
         wanted = {f for f in listed if f and (ROOT / f).is_file()}
@@ -575,12 +580,20 @@ class Workspace:
                 elif p.is_dir() and not any(p.iterdir()):
                     p.rmdir()
 
+    # Release without the sanitizers, for speed; the standard library's own
+    # bounds checks stand in for them, so that a mutant that indexes past a
+    # vector, array or span stops instead of reading a neighbour quietly.
+    CONFIGURE = ["-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release", "-DVELMORA_SANITIZE=OFF", "-DVELMORA_WERROR=OFF",
+                 "-DVELMORA_TESTS=ON", "-DCMAKE_EXPORT_COMPILE_COMMANDS=ON",
+                 "-DCMAKE_CXX_FLAGS=-D_GLIBCXX_ASSERTIONS"]
+
     def configure_and_build(self) -> None:
-        if not (self.build / "build.ninja").exists():
-            subprocess.run(["cmake", "-S", str(self.tree), "-B", str(self.build), "-G", "Ninja",
-                            "-DCMAKE_BUILD_TYPE=Release", "-DVELMORA_SANITIZE=OFF", "-DVELMORA_WERROR=OFF",
-                            "-DVELMORA_TESTS=ON", "-DCMAKE_EXPORT_COMPILE_COMMANDS=ON"],
+        stamp = self.build / "mutation-configure.txt"
+        wanted = "\n".join(self.CONFIGURE)
+        if not (self.build / "build.ninja").exists() or not stamp.exists() or stamp.read_text() != wanted:
+            subprocess.run(["cmake", "-S", str(self.tree), "-B", str(self.build), *self.CONFIGURE],
                            check=True, stdout=subprocess.DEVNULL)
+            stamp.write_text(wanted)
         targets = ["velmora_tests"] + (["velmora-cli"] if self.cli else [])
         r = subprocess.run(["cmake", "--build", str(self.build), "-j", str(self.jobs), "--target", *targets],
                            capture_output=not self.verbose, text=True)
@@ -633,6 +646,20 @@ class Workspace:
         with self.compile_slots:
             r = subprocess.run(argv, cwd=directory, capture_output=True, text=True)
         return r.returncode == 0, r.stderr
+
+    def reference(self, obj: str, worker: int) -> Path:
+        """The object that `obj` compiles to from worker's unmutated tree in
+        the way compile_object compiles it, to compare a mutant's against."""
+        if worker == 0 and "/velmora_core.dir/" in obj:
+            return Path(obj)
+        with self.reference_lock:
+            ref = self.root / f"reference{worker}" / obj.replace("/", "_")
+            if not ref.exists():
+                ref.parent.mkdir(parents=True, exist_ok=True)
+                ok, err = self.compile_object(obj, ref, worker)
+                if not ok:
+                    sys.exit(f"the unmutated {obj} does not compile in tree {worker}:\n{err}")
+        return ref
 
     def link(self, target: str, replaced: dict[str, Path], dest: Path) -> bool:
         argv = []
@@ -781,8 +808,7 @@ def run_mutant(m: Mutant, texts: dict[str, str], ws: Workspace, tests: Tests, wo
     if failed:
         first = next((ln for ln in failed[0].splitlines() if "error" in ln), failed[0][:200])
         return Result(m, "discarded", "does not compile: " + first.strip()[:160], time.time() - t0)
-    if ws.same_code_check and worker == 0 and \
-            all(Path(o).read_bytes() == replaced[o].read_bytes() for o in objects):
+    if ws.same_code_check and all(ws.reference(o, worker).read_bytes() == replaced[o].read_bytes() for o in objects):
         return Result(m, "same-code", "compiles to the original object code", time.time() - t0)
     exe = out / "velmora_tests"
     if not ws.link("velmora_tests", replaced, exe):
@@ -864,9 +890,14 @@ def main() -> int:
     ap.add_argument("--timeout-factor", type=float, default=5.0,
                     help="a test step may take this many times its baseline time, plus 10 s")
     ap.add_argument("--report", help="also write the report to this file")
+    ap.add_argument("--json", help="also write every mutant's verdict to this file")
+    ap.add_argument("--rescore", metavar="JSON",
+                    help="report again from a --json file with today's list of equivalent mutants")
     ap.add_argument("-v", "--verbose", action="store_true")
     args = ap.parse_args()
 
+    if args.rescore:
+        return rescore(args)
     mutants, texts = all_mutants(scope_files(args.scope))
     universe = len(mutants)
     if args.only:
@@ -945,11 +976,48 @@ def main() -> int:
         for t in threads:
             t.join()
     done = [results[n] for n in sorted(results)]
-    text = report(done, texts, args, universe, time.time() - t0)
+    seconds = time.time() - t0
+    text = report(done, texts, args, universe, seconds)
     print(text)
     if args.report:
         Path(args.report).write_text(text, encoding="utf-8")
+    if args.json:
+        Path(args.json).write_text(json.dumps({
+            "scope": args.scope, "seed": args.seed, "universe": universe, "seconds": seconds,
+            "results": [{"id": r.mutant.id, "verdict": r.verdict, "detail": r.detail} for r in done],
+        }, indent=1), encoding="utf-8")
     return 0
+
+
+def rescore(args) -> int:
+    """The report of an earlier run, with the equivalent mutants listed today
+    left out (a listed mutant that the run killed is an error in the list)."""
+    data = json.loads(Path(args.rescore).read_text(encoding="utf-8"))
+    args.scope, args.seed = data["scope"], data["seed"]
+    mutants, texts = all_mutants(scope_files(args.scope))
+    by_id = {m.id: m for m in mutants}
+    equivalents = read_equivalents()
+    results, status = [], 0
+    for r in data["results"]:
+        m = by_id.get(r["id"])
+        if m is None:
+            print(f"{r['id']}: no such mutant today (its line changed?)", file=sys.stderr)
+            continue
+        verdict, detail = r["verdict"], r["detail"]
+        if m.id in equivalents:
+            if verdict == "killed":
+                print(f"{m.id} is listed as equivalent but the tests killed it", file=sys.stderr)
+                status = 1
+            verdict, detail = "equivalent", equivalents[m.id]
+        elif verdict == "equivalent":
+            print(f"{m.id} was listed as equivalent then, not now: not run", file=sys.stderr)
+            continue
+        results.append(Result(m, verdict, detail))
+    text = report(results, texts, args, data["universe"], data["seconds"])
+    print(text)
+    if args.report:
+        Path(args.report).write_text(text, encoding="utf-8")
+    return status
 
 
 if __name__ == "__main__":
