@@ -424,7 +424,8 @@ def generate(path: str, text: str) -> list[Mutant]:
                 chosen = [(alnum or mutable)[0]]
             for (s, e, new) in chosen:
                 lit = t.text[:s] + new + t.text[e:]
-                add("const", f"{t.text}[{s}]:{new}", t.start, t.end, lit)
+                index = next(n for n, u in enumerate(units) if u[0] == s)
+                add("const", f"lit{index}:{new}", t.start, t.end, lit)
 
     spans = statement_spans(text, tokens)
     stores = []
