@@ -691,7 +691,7 @@ class Tests:
         self.ws = ws
         self.factor = timeout_factor
 
-    def baseline(self) -> None:
+    def baseline(self, only: str | None = None) -> None:
         """Links the tests as the mutants will be linked, runs them once (they
         must pass; their times pick the slow cases and set the timeouts) and
         checks that compiling an unchanged file reproduces its object."""
@@ -714,6 +714,8 @@ class Tests:
         self.steps = [("quick tests", [f"--gtest_filter=-{':'.join(self.slow)}" if self.slow else "*"])]
         if self.slow:
             self.steps.append(("slow tests", [f"--gtest_filter={':'.join(self.slow)}"]))
+        if only:
+            self.steps = [(only, [f"--gtest_filter={only}"])]
         self.step_seconds = []
         for _, extra in self.steps:
             t0 = time.time()
@@ -888,6 +890,9 @@ def main() -> int:
     ap.add_argument("--workers", type=int, default=2, help="mutants tried at once (default 2)")
     ap.add_argument("--jobs", type=int, default=2, help="compilers running at once (default 2)")
     ap.add_argument("--no-cli", action="store_true", help="leave out the velmora-cli ctest cases")
+    ap.add_argument("--filter", help="run only these gtest cases (a --gtest_filter pattern), no command-line "
+                                     "tests: to see which tests kill which mutants")
+    ap.add_argument("--lines", help="with --only or alone: only mutants on these lines, FILE:FIRST-LAST")
     ap.add_argument("--timeout-factor", type=float, default=5.0,
                     help="a test step may take this many times its baseline time, plus 10 s")
     ap.add_argument("--report", help="also write the report to this file")
@@ -913,6 +918,12 @@ def main() -> int:
         missing = set(ids) - {m.id for m in mutants}
         if missing:
             print("unknown ids (their lines changed?): " + ", ".join(sorted(missing)), file=sys.stderr)
+    if args.lines:
+        lf, _, span = args.lines.partition(":")
+        first, _, last = span.partition("-")
+        mutants = [m for m in mutants if m.file == lf and int(first) <= m.line <= int(last or first)]
+    if args.only or args.lines:
+        pass
     elif args.sample and args.sample < len(mutants):
         picked = sorted(random.Random(args.seed).sample(range(len(mutants)), args.sample))
         mutants = [mutants[i] for i in picked]
@@ -932,7 +943,8 @@ def main() -> int:
         return 0
 
     equivalents = read_equivalents()
-    ws = Workspace(Path(args.build_dir), max(1, args.workers), max(1, args.jobs), not args.no_cli, args.verbose)
+    ws = Workspace(Path(args.build_dir), max(1, args.workers), max(1, args.jobs),
+                   not args.no_cli and not args.filter, args.verbose)
 
     def interrupted(*_):
         raise KeyboardInterrupt
@@ -941,7 +953,7 @@ def main() -> int:
     ws.sync()
     ws.configure_and_build()
     tests = Tests(ws, args.timeout_factor)
-    tests.baseline()
+    tests.baseline(args.filter)
 
     results: dict[int, Result] = {}
     stop = threading.Event()
