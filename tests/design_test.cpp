@@ -86,12 +86,22 @@ TEST(RefinePair, SkipsNonPositiveImpedanceAndKeepsEarlierTies) {
   velmora::main::RefinePair(600, 10000, 10000, 68, r2, r4, 6);
   EXPECT_EQ(r2, 3300.0);
   EXPECT_EQ(r4, 4700.0);
-  // An exact Zo hit by the rounded pair cannot be displaced by a later equal m.
+  // A real tie: at this Zo the pairs (2200, 3900) and (2400, 4300) lie at the
+  // same ratio m = 1.04018550625153; the earlier one in the search stays.
   double a2 = 2400, a4 = 3900;
-  const double zo = 602.8061224489796;
-  velmora::main::RefinePair(zo, 10000, 10000, 68, a2, a4, 24);
-  EXPECT_EQ(a2, 2400.0);
+  velmora::main::RefinePair(513.96157839379464, 10000, 10000, 68, a2, a4, 24);
+  EXPECT_EQ(a2, 2200.0);
   EXPECT_EQ(a4, 3900.0);
+  // The same design scaled down 10^4: every t is below 0.1 ohm and still counts.
+  double s2 = 0.22, s4 = 0.39;
+  velmora::main::RefinePair(0.06, 1, 1, 0.0068, s2, s4, 24);
+  EXPECT_NEAR(s2, 0.24, 1e-15);
+  EXPECT_NEAR(s4, 0.39, 1e-15);
+  // R3 + r4 = 0 gives t = -0: skipped like any t that is not positive, not divided by.
+  double n2 = 2200, n4 = -1000;
+  velmora::main::RefinePair(600, 10000, 1000, 68, n2, n4, 24);
+  EXPECT_EQ(n2, 2000.0);
+  EXPECT_EQ(n4, -1100.0);
 }
 
 TEST(RefinePair, NegativeSeriesUsesTheSameNeighbours) {
@@ -110,6 +120,7 @@ TEST(SolveDesignOutcomes, ChecksAndBoundaries) {
       {{.R5 = 400},              DesignOutcome::Success},     // exactly Zo / 1.5 passes
       {{.R3 = 900, .ER = 0},     DesignOutcome::R3TooSmall},
       {{.R3 = 1000, .ER = 0},    DesignOutcome::Success},
+      {{.R3 = 930},              DesignOutcome::Success},     // R4 = 270: R3 + R4 = 2 Zo exactly passes
       {{.Zo = 0, .R5 = 1},       DesignOutcome::R5TooLarge},
       {{.Zo = -600, .R5 = 0},    DesignOutcome::R5TooLarge},
       {{.gainDb = kNaN},         DesignOutcome::NotANumber},
@@ -161,6 +172,9 @@ TEST(SolveDesignState, NotANumberChangesOnlyInputsAndValid) {
   EXPECT_EQ(s.R2, before.R2);
   EXPECT_EQ(s.Zor, before.Zor);
   EXPECT_EQ(s.Gain, before.Gain);
+  DesignState fresh;  // as the program starts: every computed number 0
+  ASSERT_EQ(Solve({.gainDb = kNaN}, fresh), DesignOutcome::NotANumber);
+  for (double v : {fresh.Gain, fresh.Gainr, fresh.Zor, fresh.Decr, fresh.Zio, fresh.R2, fresh.R4}) EXPECT_EQ(v, 0.0);
 }
 
 TEST(SolveDesignFaults, TellingCases) {
@@ -199,6 +213,16 @@ TEST(SolveDesignFaults, StateKeepsWhatWasStoredBeforeTheFault) {
   EXPECT_EQ(s.R2, 0.0);      // R2 = 0 was stored, then R2 / R1 faulted
   EXPECT_EQ(s.R4, 3900.0);   // still from the previous calculation
   EXPECT_EQ(s.Zor, 602.8061224489796);
+  // R3 + R4 = 0: Zor is written, then eta divides by zero; Zio comes after it.
+  ASSERT_EQ(Solve({}, s), DesignOutcome::Success);
+  s.R4 = -s.R3;
+  EXPECT_THROW(velmora::main::StoreAchievedValues(s), FloatingPointError);
+  EXPECT_EQ(s.Zor, 0.0);
+  EXPECT_EQ(s.Gainr, 0.0);
+  EXPECT_EQ(s.Zio, 3951.6129032258077);
+  // R1 the smallest subnormal: R2 = R1, whose rounding divides by zero before R4 = 29400 is rounded.
+  EXPECT_THROW(Solve({.R1 = 5e-324, .R5 = 300}, s), FloatingPointError);
+  EXPECT_EQ(s.R4, 29400.0);
 }
 
 TEST(SolveDesignFaults, MessagesAreTheProgramsOwn) {

@@ -1,7 +1,9 @@
 #include "common/numtext.h"
+#include "common/utf.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cfloat>
@@ -61,6 +63,7 @@ TEST_F(NumText, ParsesNumbersWithPrefixes) {
       {u"5.", 5},         {u"0x10", 0},         {u"-0", -0.0},       {u"-0.0k", -0.0},
       {u"10ｋ", 1e4},     {u"10Ｍ", 1e7},       {u"2.2ｕ", 2.2e-6},  {u"47ｐ", 4.7e-11},
       {u"10μ", 1e-5},     {u"1ｍ", 1e-3},       {u"1Ｎ", 1e-9},      {u"1ｔ", 1e12},
+      {u"10U", 1e-5},     {u"1e+5", 1e5},
       {u"10µ", 10},        // U+00B5 micro sign is no prefix letter
       {u"10　k", 10},      // U+3000 stays and is no prefix letter
       {u"10\U0001D55Cx", 10},  // a surrogate pair is one character, no prefix
@@ -71,7 +74,7 @@ TEST_F(NumText, ParsesNumbersWithPrefixes) {
 TEST_F(NumText, TextsWithoutANumberGiveNaN) {
   const std::u16string_view texts[] = {u"",   u"   ",  u",,,", u"abc", u"k",     u"-",   u".",
                                        u"1e", u"10E",  u"e5",  u"1.2.3", u"--5", u"5-3", u"１０ｋ",
-                                       u"+",  u"1e+",  u"-.",  u"R2"};
+                                       u"+",  u"1e+",  u"-.",  u"R2",   u"1e5E"};
   for (std::u16string_view t : texts) EXPECT_TRUE(std::isnan(StrToValue(t))) << Narrow(t);
 }
 
@@ -93,6 +96,9 @@ TEST_F(NumText, ExponentAndRangeLimits) {
   EXPECT_TRUE(SameDouble(StrToValue(Widen(ones_then_632_zeros)), 0.0));
   EXPECT_TRUE(SameDouble(StrToValue(Widen("1" + std::string(700, '0') + "e-700")), 0.0));
   EXPECT_TRUE(SameDouble(StrToValue(Widen("1" + std::string(400, '0') + "e-100")), 1e300));
+  // Past 800 digits the rest only counts (and a non-zero one is kept as a final 1).
+  EXPECT_TRUE(SameDouble(StrToValue(Widen("1" + std::string(850, '0') + "e-600")), 1e250));
+  EXPECT_TRUE(SameDouble(StrToValue(Widen("1" + std::string(850, '0') + "1e-601")), 1e250));
 }
 
 TEST_F(NumText, RkmNotationReadsLikeTheDecimalForm) {
@@ -124,6 +130,33 @@ TEST_F(NumText, CommaSeparatorAcceptsNoFraction) {
   EXPECT_EQ(FixedDecimal(1.5, 2), u"1,50");
   EXPECT_EQ(FixedDecimal(-1.5e20, 3), u"-1,5E020");
   EXPECT_EQ(FormatSI(2400, 8, 3), u"  2,400k");
+}
+
+// UTF-8 and UTF-16 at each length boundary; malformed input gives one U+FFFD
+// per byte or unit that cannot start a character.
+TEST(Utf, ConversionsAtTheBoundaries) {
+  enum Way { kBoth, kFrom8, kFrom16 };
+  const struct {
+    std::string_view utf8;
+    std::u16string_view utf16;
+    Way way;
+  } cases[] = {
+      {"A\x7F", u"A\x7F", kBoth},                  {"\xC2\x80\xDF\xBF", u"\x80\x7FF", kBoth},
+      {"\xE0\xA0\x80\xEF\xBF\xBF", u"\x800\xFFFF", kBoth}, {"\xE2\x88\x9E\xCE\xB7", u"∞η", kBoth},
+      {"\xED\x9F\xBF\xEE\x80\x80", u"\xD7FF\xE000", kBoth},  // either side of the surrogates
+      {"\xF0\x90\x80\x80", u"\xD800\xDC00", kBoth},  {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF", kBoth},
+      {"\xF0\x9D\x95\x9C", u"\U0001D55C", kBoth},
+      {"\xC0\x80", u"\xFFFD\xFFFD", kFrom8},        {"\xE0\x9F\xBF", u"\xFFFD\xFFFD\xFFFD", kFrom8},  // overlong
+      {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD", kFrom8},                     // a surrogate
+      {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD", kFrom8},          // above U+10FFFF
+      {"\xE2\x88", u"\xFFFD\xFFFD", kFrom8},       {"\x80\xF8\x88", u"\xFFFD\xFFFD\xFFFD", kFrom8},
+      {"\xEF\xBF\xBD\xEF\xBF\xBD", u"\xDC00\xD800", kFrom16},  // lone low, lone high at the end
+      {"\xEF\xBF\xBD" "A", u"\xDBFF" "A", kFrom16},
+  };
+  for (const auto& c : cases) {
+    if (c.way != kFrom16) EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
+    if (c.way != kFrom8) EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8) << c.utf8;
+  }
 }
 
 struct FixedCase {
@@ -216,10 +249,11 @@ TEST_F(NumText, ParsingMatchesCorrectRounding) {
   }
 }
 
-// FixedDecimal(x, 3) for |x| < 1e15 by another route: the exact decimal value
-// from printf gives the 18-digit product directly; it is rounded to the
-// spacing of the doubles there (16 to 128), then at the third decimal.
-std::string ReferenceFixed3(double x) {
+// FixedDecimal by another route: the exact decimal value from printf gives
+// the 18-digit product directly; it is rounded to the spacing of the doubles
+// there (16 to 128), then at the decimal asked for, and written out.
+std::string ReferenceFixed(double x, int decimals) {
+  decimals = decimals > 18 ? 2 : std::clamp(decimals, 0, 17);
   char buf[1200];
   std::snprintf(buf, sizeof buf, "%.1100e", std::fabs(x));
   const std::string digits = std::string(1, buf[0]) + std::string(buf + 2, 1100);
@@ -235,16 +269,27 @@ std::string ReferenceFixed3(double x) {
     ++exponent;
   }
   auto pow10 = [](int n) { std::uint64_t p = 1; while (n-- > 0) p *= 10; return p; };
-  const int pos = std::min(exponent + 3, 17);
-  std::uint64_t thousandths = 0;
-  if (pos >= 0) {
-    thousandths = product / pow10(18 - pos);
-    if (product / pow10(17 - pos) % 10 >= 5) ++thousandths;
-    thousandths *= pow10(exponent + 3 - pos);
+  const int pos = std::min(exponent + decimals, 17);
+  std::string kept;  // the rounded digits, the first one worth 10^(exponent - 1)
+  if (x != 0 && pos >= 0) {
+    std::uint64_t k = product / pow10(18 - pos);
+    if (product / pow10(17 - pos) % 10 >= 5) ++k;
+    if (k == pow10(pos)) ++exponent;  // 99.96 -> 100.0
+    if (k != 0) kept = std::to_string(k);
   }
-  char out[64];
-  std::snprintf(out, sizeof out, "%s%llu.%03llu", (std::signbit(x) && thousandths != 0) ? "-" : "",
-                static_cast<unsigned long long>(thousandths / 1000), static_cast<unsigned long long>(thousandths % 1000));
+  if (kept.empty()) return decimals > 0 ? "0." + std::string(static_cast<std::size_t>(decimals), '0') : "0";
+  std::string out = std::signbit(x) ? "-" : "";
+  if (exponent > 17) {
+    kept.erase(std::max<std::size_t>(1, kept.find_last_not_of('0') + 1));
+    out += kept.substr(0, 1) + (kept.size() > 1 ? "." + kept.substr(1) : "") + "E";
+    const std::string e = std::to_string(exponent - 1);
+    return out + (decimals <= 4 && e.size() < static_cast<std::size_t>(decimals) ? std::string(decimals - e.size(), '0') : "") + e;
+  }
+  auto digit = [&](int j) { return j >= 0 && j < static_cast<int>(kept.size()) ? kept[static_cast<std::size_t>(j)] : '0'; };
+  if (exponent <= 0) out += '0';
+  for (int j = 0; j < exponent; ++j) out += digit(j);
+  if (decimals > 0) out += '.';
+  for (int j = exponent; j < exponent + decimals; ++j) out += digit(j);
   return out;
 }
 
@@ -256,7 +301,23 @@ TEST_F(NumText, FixedDecimalMatchesExactReference) {
     if (i % 3 == 1) x = std::nextafter(std::round(x * 2000) / 2000, i % 2 ? kInf : 0.0);  // near halves
     if (i % 3 == 2) x = static_cast<double>(rng() % 100000000) / 10000 + 0.0005;
     if (i % 2 == 0) x = -x;
-    ASSERT_EQ(Narrow(FixedDecimal(x, 3)), ReferenceFixed3(x)) << std::bit_cast<std::uint64_t>(x);
+    ASSERT_EQ(Narrow(FixedDecimal(x, 3)), ReferenceFixed(x, 3)) << std::bit_cast<std::uint64_t>(x);
+  }
+  // Every magnitude and count of decimals: any bit pattern, and the doubles
+  // around each power of ten (where the expansion carries into a new digit).
+  for (int i = 0; i < 12000; ++i) {
+    const double x = std::bit_cast<double>(rng());
+    const auto decimals = static_cast<std::int32_t>(rng() % 22) - 1;
+    if (!std::isfinite(x)) continue;
+    ASSERT_EQ(Narrow(FixedDecimal(x, decimals)), ReferenceFixed(x, decimals)) << std::hexfloat << x << " " << decimals;
+  }
+  for (int e = -323; e <= 308; ++e) {
+    const double p = std::strtod(("1e" + std::to_string(e)).c_str(), nullptr);
+    for (const double x : {std::nextafter(p, 0.0), p, std::nextafter(p, kInf)}) {
+      for (const std::int32_t decimals : {0, 3, 17}) {
+        ASSERT_EQ(Narrow(FixedDecimal(x, decimals)), ReferenceFixed(x, decimals)) << std::hexfloat << x << " " << decimals;
+      }
+    }
   }
 }
 #endif

@@ -144,13 +144,15 @@ TEST(PngDecode, BlendsAlphaOverWhite) {
 TEST(PngDecode, PaethBreaksTiesLeftThenAbove) {
   // Row 1 is Paeth-filtered. Its pixel 1 (left 0, above 30, upper-left 20) ties
   // left with upper-left; pixel 3 (left 30, above 0, upper-left 20) ties above
-  // with upper-left.
-  const Bytes grey = {20, 30, 20, 0,  0, 50, 30, 70};
-  const PngResult r = Decode(Png({Ihdr(4, 2, 0), Idats(Zlib(FilterAll(grey, 4, 1, 3)), 100), kIend}));
-  ASSERT_TRUE(r.image) << r.error;
-  Bytes expected;
-  for (const std::uint8_t g : grey) expected.insert(expected.end(), {g, g, g});
-  EXPECT_EQ(r.image->rgb, expected);
+  // with upper-left. In the second picture pixel 0 has above 1 and neither
+  // left nor upper-left (both 0): above wins.
+  for (const Bytes& grey : {Bytes{20, 30, 20, 0,  0, 50, 30, 70}, Bytes{1, 9, 9, 9,  7, 7, 7, 7}}) {
+    const PngResult r = Decode(Png({Ihdr(4, 2, 0), Idats(Zlib(FilterAll(grey, 4, 1, 3)), 100), kIend}));
+    ASSERT_TRUE(r.image) << r.error;
+    Bytes expected;
+    for (const std::uint8_t g : grey) expected.insert(expected.end(), {g, g, g});
+    EXPECT_EQ(r.image->rgb, expected);
+  }
 }
 
 TEST(PngDecode, AcceptsHarmlessVariations) {
@@ -158,7 +160,7 @@ TEST(PngDecode, AcceptsHarmlessVariations) {
   const Bytes plte = Chunk("PLTE", {0, 0, 0});
   const Bytes empty = Chunk("IDAT", {});
   const Bytes cases[] = {
-      Png({Ihdr(kW, kH), text, plte, Idats(kZ, 1000), kIend}),
+      Png({Ihdr(kW, kH), text, plte, Idats(kZ, 1000), Chunk("zZzZ", {}), kIend}),
       Png({Ihdr(kW, kH), Idats(kZ, 1), kIend}),
       Png({Ihdr(kW, kH), empty, Idats(kZ, 9), empty, kIend}),
       Png({Ihdr(kW, kH), Idats(kZ, 1000), text, kIend, {1, 2, 3}}),  // bytes after IEND
@@ -199,6 +201,8 @@ TEST(PngDecode, RejectsMalformedFiles) {
   const Bytes text = Chunk("tEXt", {'a', 0, 'b'});
   const Bytes idats = Idats(kZ, 1000);
   const Bytes zHead(kZ.begin(), kZ.begin() + 10), zTail(kZ.begin() + 10, kZ.end());
+  Bytes cutShort = Png({Ihdr(kW, kH), idats, text});
+  cutShort.pop_back();  // the last chunk's frame is there, its body and CRC not all
 
   const struct { const char* what; std::string_view error; Bytes png; } cases[] = {
       {"empty input",            "not a PNG file",                             {}},
@@ -221,6 +225,7 @@ TEST(PngDecode, RejectsMalformedFiles) {
       {"two IHDRs",              "duplicate IHDR chunk",                       Png({Ihdr(kW, kH), Ihdr(kW, kH), idats, kIend})},
       {"no IDAT",                "no image data",                              Png({Ihdr(kW, kH), kIend})},
       {"no IEND",                "file is truncated",                          Png({Ihdr(kW, kH), idats})},
+      {"chunk cut short",        "file is truncated",                          cutShort},
       {"IDATs not consecutive",  "IDAT chunks are not consecutive",            Png({Ihdr(kW, kH), Idats(zHead, 100), text, Idats(zTail, 100), kIend})},
       {"unknown critical chunk", "unsupported critical chunk",                 Png({Ihdr(kW, kH), Chunk("ABCD", {}), idats, kIend})},
       {"non-letter chunk type",  "invalid chunk type",                         Png({Ihdr(kW, kH), Chunk("ab1d", {}), idats, kIend})},

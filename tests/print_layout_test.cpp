@@ -123,6 +123,14 @@ TEST(LinePrinter, TabStops) {
   // A tab stop beyond the page width starts a new line.
   EXPECT_EQ(Lay(Digits(170) + u"\tz").ops.back(), (DrawOp{0, 0, 18, u"z"}));
   EXPECT_EQ(Lay(Digits(110) + u"\tz").ops.back(), (DrawOp{0, 160, 0, u"z"}));
+  // A font without an average width has no tab stops: the pen stays.
+  struct NoAverage final : TextMeasurer {
+    std::int32_t RunWidth(std::u16string_view run) const override { return kMetrics.RunWidth(run); }
+    std::int32_t RunHeight(std::u16string_view run) const override { return kMetrics.RunHeight(run); }
+    std::int32_t AverageCharWidth() const override { return 0; }
+    std::int32_t CharHeight() const override { return 12; }
+  } noAverage;
+  EXPECT_EQ(CollectLayout(u"ab\tz", noAverage, kPage).ops.back(), (DrawOp{0, 20, 0, u"z"}));
 }
 
 TEST(LinePrinter, RunBreaksAfterLastWholeCharacterThatFits) {
@@ -134,6 +142,7 @@ TEST(LinePrinter, RunBreaksAfterLastWholeCharacterThatFits) {
   // After a CR the pen stays at 30: seven letters fit, three go on.
   EXPECT_EQ(Lay(u"bbb\r" + ten, {100, 1000}).ops,
             (std::vector<DrawOp>{{0, 0, 0, u"bbb"}, {0, 30, 0, u"aaaaaaa"}, {0, 0, 18, u"aaa"}}));
+  EXPECT_EQ(Lay(ten + u"\rbb", {100, 1000}).ops.back(), (DrawOp{0, 0, 18, u"bb"}));  // a full line: all goes on
   // Trap: giving back one code unit would leave half a pair (50 px fits).
   EXPECT_EQ(Lay(u"aa\U0001F600\U0001F600", {50, 1000}).ops,
             (std::vector<DrawOp>{{0, 0, 0, u"aa\U0001F600"}, {0, 0, 18, u"\U0001F600"}}));
@@ -147,6 +156,8 @@ TEST(LinePrinter, CharacterWiderThanThePageGoesAlone) {
   const CollectedLayout l = Lay(u"#\rx", {100, 1000});
   EXPECT_EQ(l.ops, (std::vector<DrawOp>{{0, 0, 0, u"#"}, {0, 0, 18, u"x"}}));
   EXPECT_EQ(l.pen, (DevicePoint{10, 18}));
+  EXPECT_EQ(Lay(u"\U0001F600a", {15, 1000}).ops,
+            (std::vector<DrawOp>{{0, 0, 0, u"\U0001F600"}, {0, 0, 18, u"a"}}));  // a pair stays whole
 }
 
 TEST(LinePrinter, LineAdvances) {
