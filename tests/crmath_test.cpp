@@ -297,11 +297,11 @@ TEST(CheckedArithmetic, EachOperationFaultsOnItsOwnConditions) {
       {"max / 0.5",      [] { return (Checked(kMax) / 0.5).value(); },             FpFault::Overflow},
       {"inf / 2",        [] { return (Checked(kInf) / 2.0).value(); },             std::nullopt},
       {"nan / 0",        [] { return (Checked(kNaN) / 0.0).value(); },             std::nullopt},
-      {"nan < 1",        [] { return double{Checked(kNaN) < 1.0}; },               FpFault::Invalid},
-      {"1 > nan",        [] { return double{Checked(1.0) > kNaN}; },               FpFault::Invalid},
-      {"nan <= 1",       [] { return double{Checked(kNaN) <= 1.0}; },              FpFault::Invalid},
-      {"nan >= 1",       [] { return double{Checked(kNaN) >= 1.0}; },              FpFault::Invalid},
-      {"nan == nan",     [] { return double{Checked(kNaN) == kNaN}; },             std::nullopt},
+      {"nan < 1",        [] { return static_cast<double>(Checked(kNaN) < 1.0); }, FpFault::Invalid},
+      {"1 > nan",        [] { return static_cast<double>(Checked(1.0) > kNaN); }, FpFault::Invalid},
+      {"nan <= 1",       [] { return static_cast<double>(Checked(kNaN) <= 1.0); }, FpFault::Invalid},
+      {"nan >= 1",       [] { return static_cast<double>(Checked(kNaN) >= 1.0); }, FpFault::Invalid},
+      {"nan == nan",     [] { return static_cast<double>(Checked(kNaN) == kNaN); }, std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(FaultOf(c.run), c.fault) << c.what;
 }

@@ -154,8 +154,12 @@ TEST(Utf, ConversionsAtTheBoundaries) {
       {"\xEF\xBF\xBD" "A", u"\xDBFF" "A", kFrom16},
   };
   for (const auto& c : cases) {
-    if (c.way != kFrom16) EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
-    if (c.way != kFrom8) EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8) << c.utf8;
+    if (c.way != kFrom16) {
+      EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
+    }
+    if (c.way != kFrom8) {
+      EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8) << c.utf8;
+    }
   }
 }
 
