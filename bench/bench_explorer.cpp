@@ -4,50 +4,50 @@
 //   cmake --build build/bench --target velmora_bench_explorer && build/bench/velmora_bench_explorer
 #include <benchmark/benchmark.h>
 
-#include "common/random.h"
+#include "explore/random.h"
 #include "main/design.h"
-#include "main/explorer.h"
-#include "main/tolerance.h"
+#include "explore/explorer.h"
+#include "explore/tolerance.h"
 
 namespace {
 
 using namespace velmora;
 
-main::Circuit DefaultCircuit() {
+explore::Circuit DefaultCircuit() {
   main::DesignState s;
   main::SolveDesign(0.0, 600, 10000, 10000, 68, 24, s);
-  return main::CircuitOf(s);
+  return explore::CircuitOf(s);
 }
 
 // A million samples, statistics included; arg 0 uniform, 1 normal.
 void MonteCarloMillion(benchmark::State& state) {
-  const main::Circuit circuit = DefaultCircuit();
-  const auto distribution = state.range(0) == 0 ? main::Distribution::Uniform : main::Distribution::Normal;
+  const explore::Circuit circuit = DefaultCircuit();
+  const auto distribution = state.range(0) == 0 ? explore::Distribution::Uniform : explore::Distribution::Normal;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(main::MonteCarlo(circuit, 5.0, distribution, 1000000, 1));
+    benchmark::DoNotOptimize(explore::MonteCarlo(circuit, 5.0, distribution, 1000000, 1));
   }
   state.SetItemsProcessed(state.iterations() * 1000000);
 }
 BENCHMARK(MonteCarloMillion)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void OneSample(benchmark::State& state) {
-  const main::Circuit circuit = DefaultCircuit();
-  const std::array<double, main::kResistors> factors{1.01, 0.99, 1.02, 0.98, 1.0};
-  main::Figures figures;
-  for (auto _ : state) benchmark::DoNotOptimize(main::EvaluateCircuit(circuit, factors, figures));
+  const explore::Circuit circuit = DefaultCircuit();
+  const std::array<double, explore::kResistors> factors{1.01, 0.99, 1.02, 0.98, 1.0};
+  explore::Figures figures;
+  for (auto _ : state) benchmark::DoNotOptimize(explore::EvaluateCircuit(circuit, factors, figures));
 }
 BENCHMARK(OneSample);
 
 void NormalDraw(benchmark::State& state) {
-  common::Random random(1);
+  explore::Random random(1);
   for (auto _ : state) benchmark::DoNotOptimize(random.Normal());
 }
 BENCHMARK(NormalDraw);
 
 void WorstCase(benchmark::State& state) {
-  const main::Circuit circuit = DefaultCircuit();
+  const explore::Circuit circuit = DefaultCircuit();
   const double pct = static_cast<double>(state.range(0));  // 20 % in series 24 reaches instability
-  for (auto _ : state) benchmark::DoNotOptimize(main::WorstCase(circuit, pct));
+  for (auto _ : state) benchmark::DoNotOptimize(explore::WorstCase(circuit, pct));
 }
 BENCHMARK(WorstCase)->Arg(5)->Arg(20)->Unit(benchmark::kMillisecond);
 

@@ -59,20 +59,20 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 EQUIVALENT_FILE = ROOT / "tools" / "mutation-equivalent.txt"
 
-EXPLORER = {
-    "src/main/explorer.cpp", "src/main/explorer.h", "src/main/tolerance.cpp", "src/main/tolerance.h",
-    "src/common/random.cpp", "src/common/random.h", "src/common/table.cpp", "src/common/table.h",
-}
+# The portable libraries, each a folder of src/; "core" is the engine and its
+# number text, "explorer" the explorer built on it.
+CORE_LIBS = {"velmora_common": "src/common", "velmora_main": "src/main", "velmora_explore": "src/explore"}
+SCOPES = {"core": ("src/common", "src/main"), "explorer": ("src/explore",)}
 
 
 def scope_files(scope: str) -> list[str]:
-    files = sorted(str(p.relative_to(ROOT)) for d in ("src/common", "src/main")
-                   for p in (ROOT / d).iterdir() if p.suffix in (".cpp", ".h"))
-    if scope == "core":
-        return [f for f in files if f not in EXPLORER]
-    if scope == "explorer":
-        return [f for f in files if f in EXPLORER]
-    return files
+    folders = SCOPES.get(scope) or tuple(CORE_LIBS.values())
+    return sorted(str(p.relative_to(ROOT)) for d in folders
+                  for p in (ROOT / d).iterdir() if p.suffix in (".cpp", ".h"))
+
+
+def in_core_lib(obj: str) -> bool:
+    return any(f"/{lib}.dir/" in obj for lib in CORE_LIBS)
 
 
 # ---------------------------------------------------------------------------
@@ -535,7 +535,7 @@ class Workspace:
     """The scratch trees, the build made from the first one, and the
     commands that compile and link inside it."""
 
-    LINKED = ("/velmora_core.dir/", "/velmora_tests.dir/", "/velmora-cli.dir/")
+    LINKED = tuple(f"/{lib}.dir/" for lib in CORE_LIBS) + ("/velmora_tests.dir/", "/velmora-cli.dir/")
 
     def __init__(self, build_root: Path, workers: int, jobs: int, cli: bool, verbose: bool):
         build_root = build_root.resolve()
@@ -620,7 +620,8 @@ class Workspace:
             elif line.strip() and current:
                 self.readers.setdefault(os.path.realpath(line.strip()), set()).add(current)
         self.links = {t: self._link_command(t) for t in ["velmora_tests"] + (["velmora-cli"] if self.cli else [])}
-        self.core_objects = sorted(o for o in self.compile if "/velmora_core.dir/" in o)
+        self.lib_objects = {lib: sorted(o for o in self.compile if f"/{lib}.dir/" in o) for lib in CORE_LIBS}
+        self.core_objects = sorted(o for objs in self.lib_objects.values() for o in objs)
 
     def _link_command(self, target: str) -> list[str]:
         cmds = subprocess.run(["ninja", "-C", str(self.build), "-t", "commands", target], check=True,
@@ -639,7 +640,7 @@ class Workspace:
         tree = str(self.trees[worker])
         argv = [a.replace(str(self.tree), tree) for a in argv]
         argv[argv.index("-o") + 1] = str(dest)
-        if "/velmora_core.dir/" not in obj:
+        if not in_core_lib(obj):
             # A test or velmora-cli object that reads a mutated header: its
             # own code is not under test, and unoptimised it compiles several
             # times faster.
@@ -651,7 +652,7 @@ class Workspace:
     def reference(self, obj: str, worker: int) -> Path:
         """The object that `obj` compiles to from worker's unmutated tree in
         the way compile_object compiles it, to compare a mutant's against."""
-        if worker == 0 and "/velmora_core.dir/" in obj:
+        if worker == 0 and in_core_lib(obj):
             return Path(obj)
         with self.reference_lock:
             ref = self.root / f"reference{worker}" / obj.replace("/", "_")
@@ -666,8 +667,9 @@ class Workspace:
         argv = []
         for a in self.links[target]:
             path = os.path.normpath(os.path.join(self.build, a))
-            if a == "libvelmora_core.a":  # the core's objects, mutated ones in its place
-                argv += [str(replaced.get(o, o)) for o in self.core_objects]
+            lib = a[3:-2] if a.startswith("lib") and a.endswith(".a") else ""
+            if lib in self.lib_objects:  # a core library's objects, mutated ones in their place
+                argv += [str(replaced.get(o, o)) for o in self.lib_objects[lib]]
             elif not a.startswith("-") and path in replaced:
                 argv.append(str(replaced[path]))
             else:
@@ -861,8 +863,8 @@ def report(results: list[Result], texts, args, universe: int, seconds: float) ->
              f"{universe} mutants, {seconds / 60:.1f} min"]
     lines += score_lines("  all" if args.scope == "all" else f"  {args.scope}", results)
     if args.scope == "all":
-        lines += score_lines("  core", [r for r in results if r.mutant.file not in EXPLORER])
-        lines += score_lines("  explorer", [r for r in results if r.mutant.file in EXPLORER])
+        lines += score_lines("  core", [r for r in results if not r.mutant.file.startswith("src/explore/")])
+        lines += score_lines("  explorer", [r for r in results if r.mutant.file.startswith("src/explore/")])
     surv = [r for r in results if r.verdict == "survived"]
     if surv:
         lines.append("Survivors:")

@@ -16,14 +16,15 @@
 #include "common/checked_writer.h"
 #include "common/fp_error.h"
 #include "common/numtext.h"
-#include "common/table.h"
+#include "explore/table.h"
 #include "common/utf.h"
 #include "main/design.h"
-#include "main/explorer.h"
+#include "explore/explorer.h"
+#include "explore/explorer_tables.h"
 #include "main/messages.h"
 #include "main/report.h"
 #include "main/series_text.h"
-#include "main/tolerance.h"
+#include "explore/tolerance.h"
 #include "explore/netlist.h"
 #include "main/version_text.h"
 #include "velmora_version.h"
@@ -40,6 +41,7 @@ using velmora::common::Utf16ToUtf8;
 using velmora::common::Utf8ToUtf16;
 namespace vm = velmora::main;
 namespace vc = velmora::common;
+namespace ve = velmora::explore;
 
 enum ExitCode : int {
   kOk = 0,
@@ -337,17 +339,17 @@ std::optional<double> ParsePercent(const std::u16string& text) {
   return value;
 }
 
-int ReadFormat(const Arguments& a, vc::TableFormat& format) {
+int ReadFormat(const Arguments& a, ve::TableFormat& format) {
   const std::string f = Utf16ToUtf8(a.format);
-  if (!a.formatGiven || f == "text") format = vc::TableFormat::Text;
-  else if (f == "csv") format = vc::TableFormat::Csv;
-  else if (f == "json") format = vc::TableFormat::Json;
+  if (!a.formatGiven || f == "text") format = ve::TableFormat::Text;
+  else if (f == "csv") format = ve::TableFormat::Csv;
+  else if (f == "json") format = ve::TableFormat::Json;
   else return BadValue("--format", a.format, "text, csv or json");
   return kOk;
 }
 
-int ReadToleranceSettings(const Arguments& a, std::int32_t er, vm::ToleranceSettings& t) {
-  t.pct = vm::CustomaryTolerancePct(er);
+int ReadToleranceSettings(const Arguments& a, std::int32_t er, ve::ToleranceSettings& t) {
+  t.pct = ve::CustomaryTolerancePct(er);
   if (a.toleranceGiven) {
     const std::optional<double> pct = ParsePercent(a.tolerance);
     if (!pct) return BadValue("--tolerance", a.tolerance, "a percentage from 0 to below 100");
@@ -365,8 +367,8 @@ int ReadToleranceSettings(const Arguments& a, std::int32_t er, vm::ToleranceSett
   }
   if (a.distGiven) {
     const std::string d = Utf16ToUtf8(a.dist);
-    if (d == "uniform") t.distribution = vm::Distribution::Uniform;
-    else if (d == "normal") t.distribution = vm::Distribution::Normal;
+    if (d == "uniform") t.distribution = ve::Distribution::Uniform;
+    else if (d == "normal") t.distribution = ve::Distribution::Normal;
     else return BadValue("--dist", a.dist, "uniform or normal");
   }
   return kOk;
@@ -426,14 +428,14 @@ std::int32_t ReadSeries(const char* option, std::u16string_view text, const char
 std::int32_t ReadSeries(const Arguments& a) { return ReadSeries("--series", a.series, "no series is used"); }
 
 std::vector<std::int32_t> ReadSeriesList(const Arguments& a) {
-  if (!a.seriesListGiven) return vm::DefaultSeriesList();
+  if (!a.seriesListGiven) return ve::DefaultSeriesList();
   std::vector<std::int32_t> list;
-  for (const std::u16string_view entry : vm::SeriesListEntries(a.seriesList))
+  for (const std::u16string_view entry : ve::SeriesListEntries(a.seriesList))
     list.push_back(ReadSeries("--series-list", entry, "its row uses no series"));
   return list;
 }
 
-vm::DesignInputs InputsOf(const vm::ReportSource& src) {
+ve::DesignInputs InputsOf(const vm::ReportSource& src) {
   using velmora::common::StrToValue;
   return {StrToValue(src.EditGain), StrToValue(src.EditZo), StrToValue(src.EditR1), StrToValue(src.EditR3),
           StrToValue(src.EditR5)};
@@ -463,7 +465,7 @@ int WriteFile(const std::u16string& path, std::string_view text) {
 // beside the report, or alone on standard output).
 int RunReport(Arguments& a, Mode mode, vc::CheckedWriter& out) {
   const std::int32_t er = ReadSeries(a);
-  const vm::DesignInputs in = InputsOf(a.src);
+  const ve::DesignInputs in = InputsOf(a.src);
   vm::DesignState state;
   try {
     const int code = ReportOutcome(a.src, vm::SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, er, state));
@@ -489,27 +491,27 @@ int RunReport(Arguments& a, Mode mode, vc::CheckedWriter& out) {
 }
 
 int RunExplorer(const Arguments& a, Mode mode, vc::CheckedWriter& out) {
-  vc::TableFormat format = vc::TableFormat::Text;
+  ve::TableFormat format = ve::TableFormat::Text;
   if (const int code = ReadFormat(a, format); code != kOk) return code;
   const std::int32_t er = ReadSeries(a);
-  vm::ToleranceSettings settings;
+  ve::ToleranceSettings settings;
   if (mode == Mode::Tolerance) {
     if (const int code = ReadToleranceSettings(a, er, settings); code != kOk) return code;
   }
   if (ReportNotANumber(a.src)) return kNotANumber;
-  const vm::DesignInputs in = InputsOf(a.src);
+  const ve::DesignInputs in = InputsOf(a.src);
   const std::string newline = a.crlf ? "\r\n" : "\n";
-  auto print = [&](const std::vector<vc::Table>& tables) {
-    out.Write(vc::RenderTables(tables, format, newline));
+  auto print = [&](const std::vector<ve::Table>& tables) {
+    out.Write(ve::RenderTables(tables, format, newline));
   };
 
   if (mode == Mode::AllSeries) {
-    print(vm::SeriesTables(in, vm::ExploreSeries(in, ReadSeriesList(a))));
+    print(ve::SeriesTables(in, ve::ExploreSeries(in, ReadSeriesList(a))));
     return kOk;
   }
   if (mode == Mode::Candidates) {
-    const vm::SearchTrace trace = vm::TraceSearch(in, er);
-    print(vm::SearchTables(in, trace));
+    const ve::SearchTrace trace = ve::TraceSearch(in, er);
+    print(ve::SearchTables(in, trace));
     out.Flush();
     if (trace.result.fault) return ReportFault(*trace.result.fault);
     return ReportOutcome(a.src, trace.result.outcome);
@@ -519,10 +521,10 @@ int RunExplorer(const Arguments& a, Mode mode, vc::CheckedWriter& out) {
   try {
     const int code = ReportOutcome(a.src, vm::SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, er, state));
     if (code != kOk) return code;
-    const vm::ToleranceReport report = vm::AnalyseTolerance(state, settings);
-    const std::string warning = vm::UnstableWarning(report);
-    if (!warning.empty() && format == vc::TableFormat::Text) out.Write("!!! " + warning + newline + newline);
-    print(vm::ToleranceTables(report));
+    const ve::ToleranceReport report = ve::AnalyseTolerance(state, settings);
+    const std::string warning = ve::UnstableWarning(report);
+    if (!warning.empty() && format == ve::TableFormat::Text) out.Write("!!! " + warning + newline + newline);
+    print(ve::ToleranceTables(report));
     out.Flush();
     if (warning.empty()) return kOk;
     WriteErr("velmora-cli: " + warning + "\n");

@@ -1,14 +1,13 @@
 #include "explore/netlist.h"
 
 #include "common/fp_error.h"
-#include "common/table.h"
+#include "explore/table.h"
 #include "main/report.h"
 
 namespace velmora::explore {
 
 namespace {
 
-using common::ShortestText;
 
 // The text as a comment may hold it: control characters become "?", so a
 // text can never end the comment line.

@@ -98,4 +98,6 @@ DesignOutcome SolveDesign(double gainDb, double Zo, double R1, double R3, double
   return DesignOutcome::Success;
 }
 
+double GainDb(double ratio) { return (common::Checked(20.0) * common::Log10(ratio)).value(); }
+
 }  // namespace velmora::main

@@ -60,4 +60,8 @@ struct Candidate {
 void RefinePair(double Zo, double R1, double R3, double R5, double& R2, double& R4,
                 std::int32_t ER, std::vector<Candidate>* trace = nullptr);
 
+// A gain ratio in dB: 20 Log10(ratio). Faults as Log10 (DivideByZero for 0,
+// Invalid for a negative ratio).
+double GainDb(double ratio);
+
 }  // namespace velmora::main

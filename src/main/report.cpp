@@ -67,8 +67,6 @@ std::u16string MakeReport(const ReportSource& s, std::u16string_view newline) {
   return out;
 }
 
-double GainDb(double ratio) { return (common::Checked(20.0) * common::Log10(ratio)).value(); }
-
 ResultTexts ComposeResults(const DesignState& state) {
   ResultTexts r;
   r.Zor = FormatSI(state.Zor, 8, 3);

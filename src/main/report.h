@@ -26,10 +26,6 @@ ReportSource InitialWindowTexts();
 // Texts are copied unchanged; never fails.
 std::u16string MakeReport(const ReportSource& source, std::u16string_view newline = u"\r\n");
 
-// A gain ratio in dB: 20 Log10(ratio). Faults as Log10 (DivideByZero for 0,
-// Invalid for a negative ratio).
-double GainDb(double ratio);
-
 // The six result texts, in the order the boxes are written.
 struct ResultTexts {
   std::u16string Zor, Gainr, R2, R4, Zio, Decr;

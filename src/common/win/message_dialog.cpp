@@ -27,7 +27,8 @@ constexpr int kCancelBit = 3;
 constexpr int kRetryBit = 5;
 constexpr int kHelpBit = 10;
 
-constexpr wchar_t kMainWindowClass[] = L"TFormMain";
+// The window property that marks the application's main window.
+constexpr wchar_t kMainWindowMark[] = L"Velmora.MainWindow";
 
 // Control ids: none of them is IDOK or IDCANCEL, so the dialog manager's
 // Enter/Esc commands and the buttons' own clicks stay apart.
@@ -357,8 +358,7 @@ int FallbackMessageBox(const std::wstring& text, MsgDlgType type, MsgDlgButtons 
 }
 
 BOOL CALLBACK FindMainWindow(HWND w, LPARAM found) {
-  wchar_t cls[32];
-  if (GetClassNameW(w, cls, 32) > 0 && std::wstring_view(cls) == kMainWindowClass) {
+  if (GetPropW(w, kMainWindowMark) != nullptr) {
     *reinterpret_cast<HWND*>(found) = w;
     return FALSE;
   }
@@ -415,6 +415,12 @@ std::wstring MsgDlgCaption(MsgDlgType type) {
     default: return ApplicationTitle();
   }
 }
+
+bool MarkAsAppMainWindow(HWND window) {
+  return SetPropW(window, kMainWindowMark, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1))) != FALSE;
+}
+
+void UnmarkAppMainWindow(HWND window) { RemovePropW(window, kMainWindowMark); }
 
 HWND AppMainWindow() {
   HWND found = nullptr;

@@ -52,8 +52,13 @@ std::wstring MsgDlgCaption(MsgDlgType type);
 // The running executable's file name without directory and extension.
 std::wstring ApplicationTitle();
 
-// The main window: the calling thread's top-level window of class
-// L"TFormMain", or nullptr when there is none.
+// Marks `window` as the application's main window (false if that failed);
+// unmark it before it is destroyed.
+bool MarkAsAppMainWindow(HWND window);
+void UnmarkAppMainWindow(HWND window);
+
+// The main window: the calling thread's top-level window marked by
+// MarkAsAppMainWindow, or nullptr when there is none.
 HWND AppMainWindow();
 
 // Work area (screen minus task bars and docked tool bars) of the monitor

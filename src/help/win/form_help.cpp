@@ -7,7 +7,7 @@
 #include "common/win/font_query.h"
 #include "common/win/message_dialog.h"
 #include "common/win/win_text.h"
-#include "main/win/resource.h"
+#include "help/win/help_resource.h"
 
 namespace velmora::help {
 

@@ -244,6 +244,7 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void TFormMain::OnCreate() {
+  common::MarkAsAppMainWindow(hwnd_);
   LOGFONTW lf{};
   lf.lfHeight = -kFontHeight;
   lf.lfCharSet = DEFAULT_CHARSET;
@@ -448,6 +449,7 @@ void TFormMain::OnSettingChange() {
 }
 
 void TFormMain::OnDestroy() {
+  common::UnmarkAppMainWindow(hwnd_);
   PostQuitMessage(0);
 }
 

@@ -1,7 +1,11 @@
-// Resource and control identifiers shared by res/velmora.rc and the code.
+// Resource and control identifiers of the main window, shared by
+// res/velmora.rc and the code (the help window has its own, in
+// help/win/help_resource.h).
 // A control's caption is the string whose id is the control's id; its hint,
 // where it has one, is the string id + kHintOffset.
 #pragma once
+
+#include "help/win/help_resource.h"
 
 #define IDC_LABEL17 100
 #define IDC_LABEL16 101
@@ -37,7 +41,6 @@
 #define IDC_EDITDECR 135
 #define IDC_IMAGELPF 136
 #define IDC_LABELHELP 137
-#define IDC_MEMO1 140
 
 #define HINT_OFFSET 1000
 
@@ -45,9 +48,7 @@
 #define IDS_SERIES_LIST 2001
 #define IDS_R5_TOO_LARGE 2002
 #define IDS_R3_TOO_SMALL 2003
-#define IDS_HELP_CAPTION 2004
 #define IDS_MAIN_FONT 2005
-#define IDS_HELP_FONT 2006
 #define IDS_SAVE_NETLIST 2007
 #define IDS_NETLIST_FILTER 2008
 #define IDS_NETLIST_NOT_SAVED 2009
@@ -56,4 +57,3 @@
 #define IDM_SAVE_NETLIST 0x0100
 
 #define IDR_SCHEMATIC 300
-#define IDR_HELPTEXT 301

@@ -1,43 +1,15 @@
-#include "main/explorer.h"
+#include "explore/explorer_tables.h"
 
 #include <cmath>
-#include <limits>
+#include <string>
 
 #include "common/checked.h"
+#include "common/fp_error.h"
 #include "common/numtext.h"
-#include "common/series.h"
 #include "common/utf.h"
-#include "main/series_text.h"
 
-namespace velmora::main {
-
-using common::Cell;
-using common::Checked;
-using common::Column;
-using common::FloatingPointError;
-using common::Shown;
-using common::Table;
-
+namespace velmora::explore {
 namespace {
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// A state whose computed numbers read NaN until a calculation stores them.
-DesignState BlankState() {
-  DesignState s;
-  s.Gain = s.Gainr = s.Zor = s.Decr = s.Zio = s.R2 = s.R4 = kNaN;
-  return s;
-}
-
-RunResult Solve(const DesignInputs& in, std::int32_t ER, DesignState& state) {
-  RunResult r;
-  try {
-    r.outcome = SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, ER, state);
-  } catch (const FloatingPointError& e) {
-    r.fault = e.fault();
-  }
-  return r;
-}
 
 Cell SeriesCell(std::int32_t ER) {
   Cell c = Cell::Integer(ER);
@@ -68,117 +40,6 @@ Cell SearchStatus(const SearchTrace& trace, std::size_t i) {
 }
 
 }  // namespace
-
-std::vector<std::int32_t> DefaultSeriesList() { return {0, 3, 6, 12, 24, 48, 96, 192}; }
-
-std::vector<std::u16string_view> SeriesListEntries(std::u16string_view text) {
-  std::vector<std::u16string_view> entries;
-  for (std::size_t start = 0;;) {
-    const std::size_t comma = text.find(u',', start);
-    entries.push_back(text.substr(start, comma - start));
-    if (comma == std::u16string_view::npos) return entries;
-    start = comma + 1;
-  }
-}
-
-std::vector<std::int32_t> ParseSeriesList(std::u16string_view text) {
-  std::vector<std::int32_t> list;
-  for (const std::u16string_view entry : SeriesListEntries(text)) list.push_back(StrToIntOrZero(entry));
-  return list;
-}
-
-SeriesRow RunSeries(const DesignInputs& in, std::int32_t ER) {
-  SeriesRow row;
-  row.ER = ER;
-  row.state = BlankState();
-  row.result = Solve(in, ER, row.state);
-  row.zoErrorPct = row.gainDb = row.gainErrorDb = kNaN;
-  const DesignState& s = row.state;
-  try {
-    if (!std::isnan(s.Zor)) row.zoErrorPct = ((Checked(s.Zor) / s.Zo - 1.0) * 100.0).value();
-  } catch (const FloatingPointError&) {
-  }
-  if (std::isnan(s.Gainr)) return row;
-  try {
-    row.gainDb = GainDb(s.Gainr);
-    row.gainErrorDb = (Checked(row.gainDb) - in.gainDb).value();
-  } catch (const FloatingPointError& e) {
-    if (row.result.succeeded()) row.result.fault = e.fault();  // the window's display faults here
-  }
-  return row;
-}
-
-std::vector<SeriesRow> ExploreSeries(const DesignInputs& in, const std::vector<std::int32_t>& list) {
-  std::vector<SeriesRow> rows;
-  rows.reserve(list.size());
-  for (std::int32_t er : list) rows.push_back(RunSeries(in, er));
-  return rows;
-}
-
-SearchTrace TraceSearch(const DesignInputs& in, std::int32_t ER) {
-  SearchTrace trace;
-  trace.ER = ER;
-  DesignState final = BlankState();
-  trace.result = Solve(in, ER, final);
-  trace.R2 = final.R2;
-  trace.R4 = final.R4;
-  trace.roundedR2 = trace.roundedR4 = kNaN;
-  if (ER == 0) return trace;
-  if (!trace.result.fault && (trace.result.outcome == DesignOutcome::NotANumber ||
-                              trace.result.outcome == DesignOutcome::R5TooLarge))
-    return trace;
-  DesignState exact = BlankState();
-  Solve(in, 0, exact);  // R2 and R4 before rounding, stored ahead of any later fault
-  if (std::isnan(exact.R2) || std::isnan(exact.R4)) return trace;
-  try {
-    double r2 = common::RoundToSeries(exact.R2, ER);
-    double r4 = common::RoundToSeries(exact.R4, ER);
-    trace.roundedR2 = r2;
-    trace.roundedR4 = r4;
-    trace.searched = true;
-    RefinePair(in.Zo, in.R1, in.R3, in.R5, r2, r4, ER, &trace.steps);
-    trace.complete = true;
-  } catch (const FloatingPointError&) {
-    return trace;  // the steps before the fault stay; trace.result carries the fault
-  }
-  for (std::size_t i = 0; i < trace.steps.size(); ++i) {
-    if (trace.steps[i].chosen) trace.winner = static_cast<std::ptrdiff_t>(i);
-  }
-  return trace;
-}
-
-bool ToleranceReport::unstable() const {
-  return !nominalGood || worst.badPoints > 0 || monteCarlo.bad > 0;
-}
-
-ToleranceReport AnalyseTolerance(const DesignState& state, const ToleranceSettings& settings) {
-  ToleranceReport r;
-  r.ER = state.ER;
-  r.settings = settings;
-  r.circuit = CircuitOf(state);
-  r.nominalGood = EvaluateCircuit(r.circuit, {1.0, 1.0, 1.0, 1.0, 1.0}, r.nominal);
-  r.worst = WorstCase(r.circuit, settings.pct);
-  r.monteCarlo = MonteCarlo(r.circuit, settings.pct, settings.distribution, settings.samples, settings.seed);
-  r.sensitivity = SensitivityOf(r.circuit);
-  return r;
-}
-
-std::string UnstableWarning(const ToleranceReport& r) {
-  if (!r.unstable()) return {};
-  auto count = [](std::uint64_t part, std::uint64_t whole) {
-    const double share = whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
-    return std::to_string(part) + " of " + std::to_string(whole) + " (" +
-           common::Utf16ToUtf8(common::FormatPadded(share, 0, 3)) + " %)";
-  };
-  std::string w = "WARNING: UNSTABLE WITHIN THE TOLERANCE. The output impedance is not positive and finite";
-  if (!r.nominalGood) w += " for the nominal circuit itself,";
-  w += " in " + count(r.monteCarlo.bad, r.monteCarlo.samples) + " Monte Carlo samples, " +
-       count(static_cast<std::uint64_t>(r.worst.badCorners), 32) + " corners and " +
-       count(r.worst.badPoints, r.worst.points) +
-       " points of the worst-case search: there the positive feedback makes the stage unstable "
-       "or latch. Those circuits are counted, not averaged; the figures describe the others only.";
-  return w;
-}
 
 Cell OutcomeCell(const RunResult& result) {
   if (result.fault) {
@@ -354,4 +215,4 @@ std::vector<Table> ToleranceTables(const ToleranceReport& r) {
   return {settings, figures, method, stability, sensitivity};
 }
 
-}  // namespace velmora::main
+}  // namespace velmora::explore

@@ -206,7 +206,11 @@ HWND ShowWindowAt(const wchar_t* cls, RECT r) {
 
 class MessageDialogTest : public ::testing::Test {
  protected:
-  HWND MainAt(RECT r) { return Keep(ShowWindowAt(L"TFormMain", r)); }
+  HWND MainAt(RECT r) {
+    HWND main = Keep(ShowWindowAt(L"TestMain", r));
+    EXPECT_TRUE(MarkAsAppMainWindow(main));
+    return main;
+  }
   HWND OtherAt(RECT r) { return Keep(ShowWindowAt(kOtherClass, r)); }
   void TearDown() override {
     for (HWND w : windows_) DestroyWindow(w);

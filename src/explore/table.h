@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velmora::common {
+namespace velmora::explore {
 
 // How the text form shows a number cell; CSV and JSON ignore it.
 enum class Shown {
@@ -73,4 +73,4 @@ std::string ShortestText(double x);
 std::string RenderTables(const std::vector<Table>& tables, TableFormat format,
                          std::string_view newline = "\n");
 
-}  // namespace velmora::common
+}  // namespace velmora::explore

@@ -1,4 +1,4 @@
-#include "main/tolerance.h"
+#include "explore/tolerance.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,10 +14,10 @@
 
 #include "common/checked.h"
 #include "common/fp_error.h"
-#include "common/random.h"
+#include "explore/random.h"
 #include "common/series.h"
 
-namespace velmora::main {
+namespace velmora::explore {
 
 using common::Checked;
 
@@ -290,11 +290,11 @@ bool Evaluate(const Circuit& circuit, const std::array<double, kResistors>& fact
     s.R3 = (Checked(circuit.R[2]) * factors[2]).value();
     s.R4 = (Checked(circuit.R[3]) * factors[3]).value();
     s.R5 = (Checked(circuit.R[4]) * factors[4]).value();
-    StoreAchievedValues(s);
+    main::StoreAchievedValues(s);
     if (!(s.Zor > 0.0) || !std::isfinite(s.Zor)) return false;
     out.Zo = s.Zor;
     out.Gain = s.Gainr;
-    out.GainDb = GainDb(s.Gainr);
+    out.GainDb = main::GainDb(s.Gainr);
     out.Zio = s.Zio;
     out.Eta = s.Decr;
     return true;
@@ -405,14 +405,14 @@ struct Sampler {
   double scale = 0;  // of a draw: pct/100 for uniform, pct/300 for normal
   bool uniform = true;
   std::uint64_t samples = 0;
-  std::vector<common::Random> starts;  // one per block
+  std::vector<Random> starts;  // one per block
 
   Sampler(const Circuit& c, double pct, Distribution distribution, std::uint64_t n, std::uint64_t seed)
       : circuit(c), scale(distribution == Distribution::Uniform ? pct / 100.0 : pct / 300.0),
         uniform(distribution == Distribution::Uniform), samples(n) {
     const std::uint64_t blocks = (samples + kSamplesPerBlock - 1) / kSamplesPerBlock;
     starts.reserve(static_cast<std::size_t>(blocks));
-    for (common::Random random(seed); starts.size() < blocks; random.Jump()) starts.push_back(random);
+    for (Random random(seed); starts.size() < blocks; random.Jump()) starts.push_back(random);
   }
 
   std::uint64_t blocks() const { return starts.size(); }
@@ -421,7 +421,7 @@ struct Sampler {
   // returns how many samples were good.
   template <typename Keep>
   std::uint64_t Block(std::uint64_t b, Keep&& keep) const {
-    common::Random random = starts[static_cast<std::size_t>(b)];
+    Random random = starts[static_cast<std::size_t>(b)];
     const std::uint64_t begin = b * kSamplesPerBlock, end = std::min(samples, begin + kSamplesPerBlock);
     std::uint64_t good = 0;
     std::array<double, kResistors> factors;
@@ -530,4 +530,4 @@ Sensitivity SensitivityOf(const Circuit& circuit) {
   return s;
 }
 
-}  // namespace velmora::main
+}  // namespace velmora::explore

@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-namespace velmora::common {
+namespace velmora::explore {
 
 class Random {
  public:
@@ -54,4 +54,4 @@ class Random {
   bool hasSpare_ = false;
 };
 
-}  // namespace velmora::common
+}  // namespace velmora::explore

@@ -10,9 +10,12 @@
 #include <span>
 
 #include "main/design.h"
-#include "main/report.h"
 
-namespace velmora::main {
+namespace velmora::explore {
+
+// The explorer builds on the design engine's own types.
+using main::DesignOutcome;
+using main::DesignState;
 
 inline constexpr std::size_t kResistors = 5;  // R1 ... R5
 inline constexpr std::size_t kFigures = 4;    // Zo, gain in dB, Zio, eta
@@ -107,7 +110,7 @@ struct MonteCarloResult {
   std::array<Spread, kFigures> figures{};  // NaN everywhere when no sample was good
 };
 
-// Samples come in blocks of this many; block b draws from common::Random(seed)
+// Samples come in blocks of this many; block b draws from Random(seed)
 // after b jumps.
 inline constexpr std::uint64_t kSamplesPerBlock = 65536;
 
@@ -133,4 +136,4 @@ struct Sensitivity {
 
 Sensitivity SensitivityOf(const Circuit& circuit);
 
-}  // namespace velmora::main
+}  // namespace velmora::explore

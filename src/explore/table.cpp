@@ -1,4 +1,4 @@
-#include "common/table.h"
+#include "explore/table.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,7 +7,11 @@
 #include "common/numtext.h"
 #include "common/utf.h"
 
-namespace velmora::common {
+namespace velmora::explore {
+
+using common::FormatPadded;
+using common::FormatSI;
+using common::Utf16ToUtf8;
 namespace {
 
 // Code points in UTF-8 text: every byte that does not continue a sequence.
@@ -252,4 +256,4 @@ std::string RenderTables(const std::vector<Table>& tables, TableFormat format,
   return out;
 }
 
-}  // namespace velmora::common
+}  // namespace velmora::explore

@@ -1,10 +1,10 @@
-#include "common/random.h"
+#include "explore/random.h"
 
 #include <cmath>
 
 #include "common/crmath.h"
 
-namespace velmora::common {
+namespace velmora::explore {
 namespace {
 
 std::uint64_t SplitMix64(std::uint64_t& state) {
@@ -47,10 +47,10 @@ double Random::Normal() noexcept {
     v = Symmetric();
     s = u * u + v * v;
   } while (s >= 1.0);  // s > 0 always: u and v are never 0
-  const double factor = std::sqrt(-2.0 * CrLn(s) / s);
+  const double factor = std::sqrt(-2.0 * common::CrLn(s) / s);
   spare_ = v * factor;
   hasSpare_ = true;
   return u * factor;
 }
 
-}  // namespace velmora::common
+}  // namespace velmora::explore

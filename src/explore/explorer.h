@@ -1,7 +1,6 @@
 // The design explorer: the same inputs run through every series, the
 // neighbour search laid open, and the tolerance analysis of the built
-// circuit, each with its tables as data (common::Table) for the command line
-// to write as text, CSV or JSON.
+// circuit. explorer_tables.h lays the results out as tables.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +10,12 @@
 #include <vector>
 
 #include "common/fp_error.h"
-#include "common/table.h"
 #include "main/design.h"
-#include "main/tolerance.h"
+#include "explore/tolerance.h"
 
-namespace velmora::main {
+namespace velmora::explore {
+
+using main::Candidate;
 
 // The five numbers of the window's input boxes, as StrToValue gives them.
 struct DesignInputs {
@@ -112,15 +112,4 @@ ToleranceReport AnalyseTolerance(const DesignState& state, const ToleranceSettin
 // empty when there are none.
 std::string UnstableWarning(const ToleranceReport& report);
 
-// ---- Tables ----
-
-// "success", "not_a_number", "r5_too_large", "r3_too_small", or the fault:
-// "division_by_zero", "invalid_operation", "overflow"; the text form shows
-// a short English phrase or the fault's message.
-common::Cell OutcomeCell(const RunResult& result);
-
-std::vector<common::Table> SeriesTables(const DesignInputs& in, const std::vector<SeriesRow>& rows);
-std::vector<common::Table> SearchTables(const DesignInputs& in, const SearchTrace& trace);
-std::vector<common::Table> ToleranceTables(const ToleranceReport& report);
-
-}  // namespace velmora::main
+}  // namespace velmora::explore

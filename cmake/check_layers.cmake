@@ -1,0 +1,33 @@
+# Checks that the sources of one layer include only the layers below it.
+#   cmake -DLAYER=<folder> -DALLOWED=<folder|...> -DSOURCES=<file|...> [-DSTAMP=<file>] -P check_layers.cmake
+# A quoted include "x/y.h" must start with one of the allowed folders
+# ("common/" allows common/*.h but not common/win/*.h; list "common/win"
+# for that). Generated headers without a folder are always allowed.
+foreach(var LAYER ALLOWED SOURCES)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "check_layers.cmake: ${var} is not set")
+  endif()
+endforeach()
+string(REPLACE "|" ";" ALLOWED "${ALLOWED}")
+string(REPLACE "|" ";" SOURCES "${SOURCES}")
+set(errors "")
+foreach(source IN LISTS SOURCES)
+  file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
+    get_filename_component(folder "${header}" DIRECTORY)
+    if(folder STREQUAL "")
+      continue()
+    endif()
+    list(FIND ALLOWED "${folder}" index)
+    if(index EQUAL -1)
+      string(APPEND errors "${source}: includes \"${header}\"; ${LAYER} may include only: ${ALLOWED}\n")
+    endif()
+  endforeach()
+endforeach()
+if(errors)
+  message(FATAL_ERROR "include against the layers:\n${errors}")
+endif()
+if(DEFINED STAMP)
+  file(WRITE "${STAMP}" "")
+endif()

@@ -1,0 +1,10 @@
+// Resource and control identifiers of the help window, shared by
+// res/velmora.rc and the code.
+#pragma once
+
+#define IDC_MEMO1 140
+
+#define IDS_HELP_CAPTION 2004
+#define IDS_HELP_FONT 2006
+
+#define IDR_HELPTEXT 301

@@ -1,0 +1,23 @@
+// Designs shared by the explorer's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "explore/explorer.h"
+#include "main/design.h"
+
+namespace velmora::explore::testing {
+
+// The window's initial inputs.
+inline constexpr DesignInputs kDefault{0.0, 600, 10000, 10000, 68};
+
+// The state SolveDesign leaves for a design that must succeed.
+inline main::DesignState Designed(const DesignInputs& in, std::int32_t er) {
+  main::DesignState s;
+  EXPECT_EQ(main::SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, er, s), DesignOutcome::Success);
+  return s;
+}
+
+}  // namespace velmora::explore::testing

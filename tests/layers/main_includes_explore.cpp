@@ -1,0 +1,5 @@
+// A source of the engine layer that reaches up into the explorer: the layer
+// check must refuse it.
+#include "common/numtext.h"
+#include "explore/tolerance.h"
+#include "main/design.h"
