@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/placement.h"
+#include "common/win/handles.h"
 
 namespace velmora::common {
 namespace {
@@ -48,46 +49,33 @@ constexpr int kButtonGap = 6;
 
 bool Has(MsgDlgButtons set, int bit) { return ((set >> bit) & 1u) != 0; }
 
-// ---- GDI objects, each released on every path ----
+// ---- Measuring ----
 
+// A font made from `lf`; the stock GUI font stands in where creating it failed.
 class OwnedFont {
  public:
   explicit OwnedFont(const LOGFONTW& lf) : font_(CreateFontIndirectW(&lf)) {}
-  ~OwnedFont() { if (font_) DeleteObject(font_); }
-  OwnedFont(const OwnedFont&) = delete;
-  OwnedFont& operator=(const OwnedFont&) = delete;
-  // The font, or the stock GUI font if creating it failed.
-  HFONT get() const { return font_ ? font_ : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+  HFONT get() const { return font_ ? font_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
  private:
-  HFONT font_;
+  UniqueFont font_;
 };
 
-// A window's device context with one font selected; restores and releases.
+// A window's device context with one font selected.
 class MeasuringDC {
  public:
-  MeasuringDC(HWND window, HFONT font) : window_(window), dc_(GetDC(window)) {
-    if (dc_) old_ = SelectObject(dc_, font);
-  }
-  ~MeasuringDC() {
-    if (!dc_) return;
-    SelectObject(dc_, old_);
-    ReleaseDC(window_, dc_);
-  }
-  MeasuringDC(const MeasuringDC&) = delete;
-  MeasuringDC& operator=(const MeasuringDC&) = delete;
+  MeasuringDC(HWND window, HFONT font) : dc_(window), font_(dc_.get(), font) {}
 
   // Size of `text` drawn with `flags` | DT_CALCRECT inside `maxWidth`.
   SIZE Measure(const std::wstring& text, UINT flags, int maxWidth) const {
     RECT r{0, 0, maxWidth, 0};
-    if (dc_) DrawTextW(dc_, text.c_str(), -1, &r, flags | DT_CALCRECT);
+    if (dc_) DrawTextW(dc_.get(), text.c_str(), -1, &r, flags | DT_CALCRECT);
     return {r.right - r.left, r.bottom - r.top};
   }
 
  private:
-  HWND window_;
-  HDC dc_;
-  HGDIOBJ old_ = nullptr;
+  WindowDC dc_;
+  ScopedSelect font_;
 };
 
 NONCLIENTMETRICSW NonClientMetrics() {
@@ -319,7 +307,6 @@ HICON TypeIcon(MsgDlgType type) {
   return icon ? static_cast<HICON>(icon) : LoadIconW(nullptr, id);
 }
 
-ScreenRect ToScreenRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 // The system message box's nearest button set and icon. Its results (IDOK ..
 // IDNO, IDCLOSE) have the same numbers as the buttons' results.

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/placement.h"
+
 namespace velmora::common {
 
 enum class MsgDlgType : std::uint8_t { Warning, Error, Information, Confirmation, Custom };
@@ -60,6 +62,9 @@ void UnmarkAppMainWindow(HWND window);
 // The main window: the calling thread's top-level window marked by
 // MarkAsAppMainWindow, or nullptr when there is none.
 HWND AppMainWindow();
+
+// The same rectangle as the placement code takes it.
+inline ScreenRect ToScreenRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 // Work area (screen minus task bars and docked tool bars) of the monitor
 // nearest to `window` (the one showing most of it, else the closest one).

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "common/print_layout.h"
+#include "common/win/handles.h"
 #include "common/win/message_dialog.h"
 
 namespace velmora::common {
@@ -172,11 +173,10 @@ class Document {
 class TextFont {
  public:
   explicit TextFont(HDC dc) : dc_(dc) {}
-  ~TextFont() {
-    if (font_ == nullptr) return;
+  ~TextFont() {  // puts the device's own back before the font is deleted
+    if (!font_) return;
     SelectObject(dc_, savedFont_);
     SetTextColor(dc_, savedColour_);
-    DeleteObject(font_);
   }
   TextFont(const TextFont&) = delete;
   TextFont& operator=(const TextFont&) = delete;
@@ -190,21 +190,21 @@ class TextFont {
     lf.lfCharSet = DEFAULT_CHARSET;
     const std::size_t n = std::min(face.size(), std::size(lf.lfFaceName) - 1);
     face.copy(lf.lfFaceName, n);
-    font_ = CreateFontIndirectW(&lf);
-    if (font_ == nullptr) throw std::runtime_error(kNotValid);
-    savedFont_ = SelectObject(dc_, font_);
+    font_.reset(CreateFontIndirectW(&lf));
+    if (!font_) throw std::runtime_error(kNotValid);
+    savedFont_ = SelectObject(dc_, font_.get());
     savedColour_ = SetTextColor(dc_, GetSysColor(COLOR_WINDOWTEXT));
   }
 
   // Selects it again, for devices that reset the context on a new page.
   void Reselect() const {
-    SelectObject(dc_, font_);
+    SelectObject(dc_, font_.get());
     SetTextColor(dc_, GetSysColor(COLOR_WINDOWTEXT));
   }
 
  private:
   HDC dc_;
-  HFONT font_ = nullptr;
+  UniqueFont font_;
   HGDIOBJ savedFont_ = nullptr;
   COLORREF savedColour_ = 0;
 };
@@ -351,13 +351,9 @@ PrinterChoice& CurrentPrinter() {
 // ---- Printing ----
 
 void PrintText(HWND owner, std::u16string_view text, const PrintStyle& style) {
-  HDC dc = CurrentPrinter().Choose(owner);
-  if (dc == nullptr) return;
-  struct Release {
-    HDC dc;
-    ~Release() { DeleteDC(dc); }
-  } release{dc};
-  PrintTextOn(dc, text, style);
+  const UniqueDC printer(CurrentPrinter().Choose(owner));
+  if (!printer) return;
+  PrintTextOn(printer.get(), text, style);
 }
 
 void PrintTextOn(HDC printer, std::u16string_view text, const PrintStyle& style) {
@@ -380,11 +376,9 @@ POINT PrinterPhysicalOffset(HDC printer) {
 }
 
 POINT PrinterPhysicalOffset() {
-  HDC ic = CurrentPrinter().CreateInfoContext();
-  if (ic == nullptr) throw std::runtime_error(kNotValid);
-  const POINT offset = PrinterPhysicalOffset(ic);
-  DeleteDC(ic);
-  return offset;
+  const UniqueDC ic(CurrentPrinter().CreateInfoContext());
+  if (!ic) throw std::runtime_error(kNotValid);
+  return PrinterPhysicalOffset(ic.get());
 }
 
 }  // namespace velmora::common

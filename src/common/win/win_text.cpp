@@ -25,6 +25,26 @@ std::wstring LoadResourceText(HINSTANCE instance, UINT id) {
   return std::wstring(text, static_cast<std::size_t>(length));
 }
 
+std::span<const std::uint8_t> LoadResourceData(HINSTANCE instance, UINT id) {
+  HRSRC res = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
+  HGLOBAL mem = res != nullptr ? LoadResource(instance, res) : nullptr;
+  const auto* bytes = mem != nullptr ? static_cast<const std::uint8_t*>(LockResource(mem)) : nullptr;
+  if (bytes == nullptr) return {};
+  return {bytes, SizeofResource(instance, res)};
+}
+
+std::wstring LoadResourceUtf8(HINSTANCE instance, UINT id) {
+  const std::span<const std::uint8_t> bytes = LoadResourceData(instance, id);
+  if (bytes.empty()) return {};
+  const char* text = reinterpret_cast<const char*>(bytes.data());
+  const int size = static_cast<int>(bytes.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text, size, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text, size, wide.data(), length);
+  return wide;
+}
+
 std::wstring SystemErrorText(DWORD error) {
   wchar_t* buffer = nullptr;
   const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,6 +19,14 @@ std::u16string WindowText(HWND window);
 
 // A string resource; empty when it does not exist.
 std::wstring LoadResourceText(HINSTANCE instance, UINT id);
+
+// The bytes of a raw-data (RCDATA) resource, valid while the module is
+// loaded; empty when it does not exist.
+std::span<const std::uint8_t> LoadResourceData(HINSTANCE instance, UINT id);
+
+// A raw-data resource holding UTF-8 text, as UTF-16; empty when it does not
+// exist.
+std::wstring LoadResourceUtf8(HINSTANCE instance, UINT id);
 
 // The system's text for an error code, without the trailing line end.
 std::wstring SystemErrorText(DWORD error);

@@ -4,15 +4,16 @@
 
 #include <windows.h>
 
+#include "common/win/base_window.h"
+#include "common/win/handles.h"
+
 namespace velmora::help {
 
-class TFormHelp {
+class TFormHelp : public common::BaseWindow<TFormHelp> {
  public:
   static constexpr const wchar_t* kClassName = L"TFormHelp";
 
   TFormHelp() = default;
-  TFormHelp(const TFormHelp&) = delete;
-  TFormHelp& operator=(const TFormHelp&) = delete;
   ~TFormHelp();
 
   // Creates the window hidden, owned by `owner`.
@@ -20,19 +21,17 @@ class TFormHelp {
   // Shows the window and brings it to the front; the first time it is placed
   // centred over `mainWindow` (kept inside the work area on the left and top).
   void ShowOver(HWND mainWindow);
-  HWND Handle() const { return hwnd_; }
   HWND Memo() const { return memo_; }
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  friend class common::BaseWindow<TFormHelp>;
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   void OnCreate();
   void OnSize(int width, int height);
 
   HINSTANCE instance_ = nullptr;
-  HWND hwnd_ = nullptr;
   HWND memo_ = nullptr;
-  HFONT font_ = nullptr;
+  common::UniqueFont font_;
   bool placed_ = false;
 };
 

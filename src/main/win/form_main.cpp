@@ -117,19 +117,15 @@ constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
 
 // Gives a label the width and height of its text in its font.
 void SizeToText(HWND label, const std::wstring& text) {
-  HDC dc = GetDC(label);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
   SIZE size{};
   TEXTMETRICW tm{};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
-  ReleaseDC(label, dc);
+  {
+    common::WindowDC dc(label);
+    common::ScopedSelect font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    GetTextMetricsW(dc.get(), &tm);
+  }
   SetWindowPos(label, nullptr, 0, 0, size.cx, tm.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-TFormMain* Self(HWND hwnd) {
-  return reinterpret_cast<TFormMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 std::wstring VersionText() {
@@ -155,47 +151,25 @@ std::wstring VersionText() {
 
 }  // namespace
 
-TFormMain::~TFormMain() {
-  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-  if (font_ != nullptr) DeleteObject(font_);
-  if (schematic_ != nullptr) DeleteObject(schematic_);
-}
+TFormMain::~TFormMain() { DestroyWindowObject(); }
 
 bool TFormMain::Create(HINSTANCE instance, velmora::help::TFormHelp* help) {
   instance_ = instance;
   help_ = help;
   WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = WndProc;
   wc.cbWndExtra = DLGWINDOWEXTRA;  // the dialog manager moves the focus (WM_NEXTDLGCTL)
-  wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kClassName;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   const std::wstring title = LoadText(IDS_TITLE_PREFIX) + VersionText();
-  hwnd_ = CreateWindowExW(kExStyle, kClassName, title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                          369, 346, nullptr, nullptr, instance, this);
-  return hwnd_ != nullptr;
+  return CreateWindowObject(wc, instance, kExStyle, title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            369, 346, nullptr);
 }
 
 void TFormMain::Show(int showCommand) {
   ShowWindow(hwnd_, showCommand);
   UpdateWindow(hwnd_);
   SetFocus(Item(IDC_EDITZO));
-}
-
-LRESULT CALLBACK TFormMain::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  TFormMain* self = nullptr;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<TFormMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = Self(hwnd);
-  }
-  if (self == nullptr) return DefDlgProcW(hwnd, msg, wParam, lParam);
-  return ReportErrors(hwnd, 0, [&] { return self->HandleMessage(msg, wParam, lParam); });
 }
 
 LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -208,7 +182,7 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       OnCommand(GET_WM_COMMAND_ID(wParam, lParam), GET_WM_COMMAND_CMD(wParam, lParam));
       return 0;
     case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(font_);  // the font every control and dialog text uses
+      return reinterpret_cast<LRESULT>(font_.get());  // the font every control and dialog text uses
     case DM_GETDEFID:
       return 0;  // no default button: Enter in a box belongs to the box
     case WM_PAINT:
@@ -235,12 +209,8 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       OnDestroy();
       return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-      hwnd_ = nullptr;
-      break;
   }
-  return DefDlgProcW(hwnd_, msg, wParam, lParam);
+  return DefaultProc(hwnd_, msg, wParam, lParam);
 }
 
 void TFormMain::OnCreate() {
@@ -250,8 +220,8 @@ void TFormMain::OnCreate() {
   lf.lfCharSet = DEFAULT_CHARSET;
   const std::wstring face = LoadText(IDS_MAIN_FONT);
   lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
-  font_ = CreateFontIndirectW(&lf);
-  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  font_.reset(CreateFontIndirectW(&lf));
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   CreateControls();
   AddHints();
   LoadSchematic();
@@ -316,7 +286,7 @@ void TFormMain::CreateControls() {
                                  hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                                  instance_, nullptr);
     items_[static_cast<std::size_t>(c.id - kFirstId)] = child;
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     if (c.autoSize) SizeToText(child, text);
     if (c.kind == Kind::Combo) {
       const std::wstring list = LoadText(IDS_SERIES_LIST);
@@ -352,7 +322,7 @@ void TFormMain::AddHints() {
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
                              nullptr, instance_, nullptr);
   if (tooltip_ == nullptr) return;
-  SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
   for (const ControlEntry& c : kLayout) {
     if (!c.hasHint) continue;
@@ -379,11 +349,9 @@ void TFormMain::AddHints() {
 }
 
 void TFormMain::LoadSchematic() {
-  HRSRC res = FindResourceW(instance_, MAKEINTRESOURCEW(IDR_SCHEMATIC), MAKEINTRESOURCEW(10));  // RT_RCDATA
-  HGLOBAL mem = res != nullptr ? LoadResource(instance_, res) : nullptr;
-  const auto* bytes = mem != nullptr ? static_cast<const std::uint8_t*>(LockResource(mem)) : nullptr;
-  if (bytes == nullptr) return;
-  const common::PngResult png = common::DecodePng({bytes, SizeofResource(instance_, res)});
+  const std::span<const std::uint8_t> bytes = common::LoadResourceData(instance_, IDR_SCHEMATIC);
+  if (bytes.empty()) return;
+  const common::PngResult png = common::DecodePng(bytes);
   if (!png.image) return;
   const common::RgbImage& img = *png.image;
   const std::vector<std::uint8_t> rows = common::ToDibRows(img, false);
@@ -396,8 +364,8 @@ void TFormMain::LoadSchematic() {
   bi.bmiHeader.biBitCount = 24;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  schematic_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (schematic_ != nullptr && bits != nullptr) std::memcpy(bits, rows.data(), rows.size());
+  schematic_.reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (schematic_ && bits != nullptr) std::memcpy(bits, rows.data(), rows.size());
 }
 
 void TFormMain::FormCreate() {
@@ -425,13 +393,11 @@ void TFormMain::OnGetMinMaxInfo(MINMAXINFO* info) {
 void TFormMain::OnPaint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
-  if (schematic_ != nullptr) {
+  if (schematic_) {
     const ControlEntry& img = Entry(IDC_IMAGELPF);
-    HDC mem = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(mem, schematic_);
-    BitBlt(dc, img.left, img.top, img.width, img.height, mem, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+    const common::UniqueDC mem(CreateCompatibleDC(dc));
+    const common::ScopedSelect picture(mem.get(), schematic_.get());
+    BitBlt(dc, img.left, img.top, img.width, img.height, mem.get(), 0, 0, SRCCOPY);
   }
   EndPaint(hwnd_, &ps);
 }

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "common/win/base_window.h"
+#include "common/win/handles.h"
 #include "main/design.h"
 
 namespace velmora::help {
@@ -15,20 +17,23 @@ class TFormHelp;
 
 namespace velmora::main {
 
-class TFormMain {
+class TFormMain : public common::BaseWindow<TFormMain> {
  public:
   static constexpr const wchar_t* kClassName = L"TFormMain";
 
   TFormMain() = default;
-  TFormMain(const TFormMain&) = delete;
-  TFormMain& operator=(const TFormMain&) = delete;
   ~TFormMain();
 
   // Creates the window hidden, centred on the screen, with its controls.
   bool Create(HINSTANCE instance, velmora::help::TFormHelp* help);
   // Shows the window and puts the focus in the first input box.
   void Show(int showCommand);
-  HWND Handle() const { return hwnd_; }
+
+  // Messages the window leaves alone go to the dialog manager, which moves
+  // the focus between the controls.
+  static LRESULT DefaultProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return DefDlgProcW(hwnd, msg, wParam, lParam);
+  }
 
   // The pieces of the Calculate command, public for the tests that drive the
   // window in-process.
@@ -36,7 +41,7 @@ class TFormMain {
   std::u16string MakeReport() const;
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  friend class common::BaseWindow<TFormMain>;
   static LRESULT CALLBACK BoxSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                           UINT_PTR id, DWORD_PTR self);
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -85,10 +90,9 @@ class TFormMain {
   std::wstring LoadText(UINT id) const;
 
   HINSTANCE instance_ = nullptr;
-  HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
-  HFONT font_ = nullptr;
-  HBITMAP schematic_ = nullptr;
+  common::UniqueFont font_;
+  common::UniqueBitmap schematic_;
   POINT maxTrackSize_{0, 0};  // outer size fixed by FormCreate
   velmora::help::TFormHelp* help_ = nullptr;
   // While the selector reports a choice from its list, its edit text is still

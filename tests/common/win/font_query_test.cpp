@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "common/win/handles.h"
+
 namespace velmora::common {
 namespace {
 
@@ -18,18 +20,14 @@ std::wstring Ask(HWND window, HWND control) {
   return std::wstring(name, n);
 }
 
-struct Font {
-  HFONT handle;
-  explicit Font(const wchar_t* face, LONG height, bool underline = false) {
-    LOGFONTW lf{};
-    lf.lfHeight = height;
-    lf.lfUnderline = underline ? TRUE : FALSE;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
-    handle = CreateFontIndirectW(&lf);
-  }
-  ~Font() { DeleteObject(handle); }
-};
+UniqueFont MakeFont(const wchar_t* face, LONG height, bool underline = false) {
+  LOGFONTW lf{};
+  lf.lfHeight = height;
+  lf.lfUnderline = underline ? TRUE : FALSE;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+  return UniqueFont(CreateFontIndirectW(&lf));
+}
 
 struct Window {
   HWND handle;
@@ -42,9 +40,9 @@ struct Window {
 };
 
 TEST(FontQuery, DescribesTheFontOfTheWindowAndItsDescendants) {
-  const Font tahoma(L"Tahoma", -11), underlined(L"Arial", -13, true);
-  const Window top(nullptr, tahoma.handle), child(top.handle, underlined.handle),
-      grandchild(child.handle, tahoma.handle), bare(top.handle, nullptr), stranger(nullptr, tahoma.handle);
+  const UniqueFont tahoma = MakeFont(L"Tahoma", -11), underlined = MakeFont(L"Arial", -13, true);
+  const Window top(nullptr, tahoma.get()), child(top.handle, underlined.get()),
+      grandchild(child.handle, tahoma.get()), bare(top.handle, nullptr), stranger(nullptr, tahoma.get());
   // clang-format off
   struct { const char* what; HWND control; std::wstring want; } cases[] = {
     {"the window itself",       top.handle,        L"Tahoma|-11|0|0|0|1"},

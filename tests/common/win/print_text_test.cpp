@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/win/handles.h"
+
 namespace velmora::common {
 namespace {
 
@@ -23,8 +25,9 @@ TEST(PrintTextOn, RefusesDevicesItCannotPrintOn) {
   EXPECT_EQ(PrintError(nullptr), "Printer selected is not valid");
 
   // A memory device has no print service behind it: the document cannot start.
-  HDC memory = CreateCompatibleDC(nullptr);
-  ASSERT_NE(memory, nullptr);
+  const UniqueDC device(CreateCompatibleDC(nullptr));
+  ASSERT_TRUE(device);
+  HDC memory = device.get();
   const HGDIOBJ font = GetCurrentObject(memory, OBJ_FONT);
   const COLORREF colour = GetTextColor(memory);
   EXPECT_EQ(PrintError(memory), "Printer is not currently printing");
@@ -32,7 +35,6 @@ TEST(PrintTextOn, RefusesDevicesItCannotPrintOn) {
   EXPECT_EQ(GetTextColor(memory), colour);
   // Nothing is left marked as in progress: the next attempt fails the same way.
   EXPECT_EQ(PrintError(memory), "Printer is not currently printing");
-  DeleteDC(memory);
 }
 
 }  // namespace
