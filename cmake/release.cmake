@@ -4,14 +4,6 @@
 
 find_package(Python3 COMPONENTS Interpreter)
 
-# The version as the window's title shows it: major "." two-digit minor.
-set(VELMORA_VERSION_TEXT ${VELMORA_VERSION_MINOR})
-string(LENGTH "${VELMORA_VERSION_TEXT}" minor_length)
-if(minor_length LESS 2)
-  set(VELMORA_VERSION_TEXT 0${VELMORA_VERSION_TEXT})
-endif()
-set(VELMORA_VERSION_TEXT ${VELMORA_VERSION_MAJOR}.${VELMORA_VERSION_TEXT})
-
 if(WIN32)
   # ---- The zip: Velmora.exe, velmora-cli.exe and README.txt at its top ----
   # README.txt is for Notepad: CR LF line ends and UTF-8 with a byte order mark.

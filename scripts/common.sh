@@ -191,3 +191,19 @@ velmora_write_reg_file() {
     sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE
   } >"$1"
 }
+
+# Prints the user text NAME as src/main/texts.def writes it (escapes such as
+# \r\n as they stand there); fails when there is no such entry.
+velmora_text() {
+  local def
+  def=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/src/main/texts.def
+  sed -n -E "s/^VELMORA_(TEXT|HINT)\\($1, *[A-Z0-9_]+, *\"(.*)\"\\)\$/\\2/p" "$def" | grep . ||
+    velmora_die "no text $1 in $def"
+}
+
+# Prints the main window's title that the build in directory BUILD gives it.
+velmora_title() {
+  local file=$1/generated/velmora_title.txt
+  [[ -s $file ]] || velmora_die "no $file: configure that build first"
+  cat "$file"
+}

@@ -14,7 +14,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/common.sh"
 root=$(dirname "$here")
 
-readonly title='Velmora Ver1.01'
 readonly window_timeout=60 # seconds to wait for the main window
 readonly close_timeout=10  # seconds to wait for the program to exit
 
@@ -87,6 +86,8 @@ cd "$root"
 "$here/install-deps.sh"
 build_step configure cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 build_step build cmake --build build/windows -j2 --target Velmora
+title=$(velmora_title "$root/build/windows")
+readonly title
 exe=$root/build/windows/Velmora.exe
 [[ -f $exe ]] || velmora_die "the build did not produce $exe"
 # wine-run.sh prepares the Wine prefix once the display it runs on is known.

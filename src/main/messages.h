@@ -4,9 +4,11 @@
 
 #include <string_view>
 
+#include "main/texts.h"
+
 namespace velmora::main {
 
-inline constexpr std::u16string_view kR5TooLargeText = u"R5の値が大き過ぎます\r\n値を小さくしてください";
-inline constexpr std::u16string_view kR3TooSmallText = u"R3の値が小さ過ぎます\r\n値を大きくしてください";
+inline constexpr std::u16string_view kR5TooLargeText = texts::R5TooLarge;
+inline constexpr std::u16string_view kR3TooSmallText = texts::R3TooSmall;
 
 }  // namespace velmora::main

@@ -5,6 +5,7 @@
 #include "common/checked.h"
 #include "common/numtext.h"
 #include "common/series.h"
+#include "main/texts.h"
 
 namespace velmora::main {
 
@@ -13,29 +14,29 @@ using common::FormatSI;
 
 ReportSource DefaultCaptions() {
   ReportSource s;
-  s.LabelZo = u"Zo";
-  s.LabelGain = u"Gain";
-  s.LabelGu = u"dB";
-  s.LabelR1 = u"R1";
-  s.LabelR3 = u"R3";
-  s.LabelR5 = u"R5";
-  s.LabelZor = u"Zo";
-  s.LabelGainr = u"Gain";
-  s.LabelGur = u"dB";
-  s.LabelR2 = u"R2";
-  s.LabelR4 = u"R4";
-  s.LabelZio = u"Zio";
-  s.LabelDecr = u"η";
+  s.LabelZo = std::u16string(texts::LabelZo);
+  s.LabelGain = std::u16string(texts::LabelGain);
+  s.LabelGu = std::u16string(texts::LabelGu);
+  s.LabelR1 = std::u16string(texts::LabelR1);
+  s.LabelR3 = std::u16string(texts::LabelR3);
+  s.LabelR5 = std::u16string(texts::LabelR5);
+  s.LabelZor = std::u16string(texts::LabelZor);
+  s.LabelGainr = std::u16string(texts::LabelGainr);
+  s.LabelGur = std::u16string(texts::LabelGur);
+  s.LabelR2 = std::u16string(texts::LabelR2);
+  s.LabelR4 = std::u16string(texts::LabelR4);
+  s.LabelZio = std::u16string(texts::LabelZio);
+  s.LabelDecr = std::u16string(texts::LabelDecr);
   return s;
 }
 
 ReportSource InitialWindowTexts() {
   ReportSource s = DefaultCaptions();
-  s.EditZo = u"600";
-  s.EditGain = u"0.0";
-  s.EditR1 = u"10k";
-  s.EditR3 = u"10k";
-  s.EditR5 = u"68";
+  s.EditZo = std::u16string(texts::EditZo);
+  s.EditGain = std::u16string(texts::EditGain);
+  s.EditR1 = std::u16string(texts::EditR1);
+  s.EditR3 = std::u16string(texts::EditR3);
+  s.EditR5 = std::u16string(texts::EditR5);
   return s;
 }
 

@@ -29,7 +29,8 @@ velmora_need wine wineserver xdotool xdpyinfo flock timeout realpath
 readonly start_timeout=40   # seconds for the window to appear (a cold Wine is slow)
 readonly settle_timeout=3   # seconds for the window to show what a case expects
 readonly hold=0.3           # then the same must still hold this much later
-readonly title='Velmora Ver1.01'
+title=$(velmora_title "$(dirname "$app_exe")")
+readonly title
 
 # ---- Display, prefix and a lock: one suite per screen at a time ----
 # Descriptor 8 holds the lock. Every process started from here gets it closed,
@@ -500,10 +501,11 @@ readonly NOSERIES='600.000|  0.000|  2.267k|  3.758k|  4.075k|89.4%'
 readonly E48='591.964| -0.518|  2.150k|  3.650k|  4.217k|89.4%'
 readonly E6='680.926|  3.795|  3.300k|  4.700k|  3.079k|89.4%'
 readonly E3='654.259| -6.740|  1.000k|  2.200k|  5.591k|89.4%'
-readonly R5_WARNING='R5の値が大き過ぎます\r\n値を小さくしてください'
-readonly R3_WARNING='R3の値が小さ過ぎます\r\n値を大きくしてください'
-readonly HINT_PRINT='結果をテキストで印刷します'
-readonly HINT_COPY='結果をテキストでクリップボードにコピーします'
+R5_WARNING=$(velmora_text R5TooLarge)
+R3_WARNING=$(velmora_text R3TooSmall)
+HINT_PRINT=$(velmora_text ButtonPrintHint)
+HINT_COPY=$(velmora_text ButtonCopyHint)
+readonly R5_WARNING R3_WARNING HINT_PRINT HINT_COPY
 readonly REPORT='[Input data]\r\nZo = 600\r\nGain = 0.0dB\r\nR1 = 10k\r\nR3 = 10k\r\nR5 = 68\r\n\r\n[Result data]\r\nZo = 602.806\r\nGain =   0.517dB\r\nR2 =   2.400k\r\nR4 =   3.900k\r\nZio =   3.952k\r\nη = 89.4%\r\n'
 
 # ---- Cases ----

@@ -31,7 +31,7 @@ fi
 build_dir=$(cd "$1" && pwd) || exit 2
 probe_exe=$(realpath "$2") || exit 2
 python=$3 version=$4 version_text=$5
-title="Velmora Ver$version_text"
+title=$(velmora_title "$build_dir")
 zip_name=velmora-$version-win64.zip
 velmora_need wine wineserver xdotool xdpyinfo unzip sha256sum flock import
 readonly start_timeout=60  # seconds; a fresh prefix starts slowly
