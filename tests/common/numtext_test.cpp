@@ -287,7 +287,7 @@ std::string ReferenceFixed(double x, int decimals) {
     kept.erase(std::max<std::size_t>(1, kept.find_last_not_of('0') + 1));
     out += kept.substr(0, 1) + (kept.size() > 1 ? "." + kept.substr(1) : "") + "E";
     const std::string e = std::to_string(exponent - 1);
-    return out + (decimals <= 4 && e.size() < static_cast<std::size_t>(decimals) ? std::string(decimals - e.size(), '0') : "") + e;
+    return out + (decimals <= 4 && e.size() < static_cast<std::size_t>(decimals) ? std::string(static_cast<std::size_t>(decimals) - e.size(), '0') : "") + e;
   }
   auto digit = [&](int j) { return j >= 0 && j < static_cast<int>(kept.size()) ? kept[static_cast<std::size_t>(j)] : '0'; };
   if (exponent <= 0) out += '0';

@@ -28,7 +28,6 @@ using main::SolveDesign;
 using velmora::testing::FaultOf;
 using velmora::testing::Same;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 using testing::Designed;
 using testing::kDefault;
 
