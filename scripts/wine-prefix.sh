@@ -155,7 +155,18 @@ configure_prefix() {
   echo "$config_version" >"$stamp"
 }
 
-velmora_display_ok "${DISPLAY:-}" ||
+# A display that answered a moment ago may miss one question on a machine
+# under heavy load: ask again before giving up.
+display_answers() {
+  local try
+  for try in 1 2 3; do
+    velmora_display_ok "${DISPLAY:-}" && return 0
+    [[ -n ${DISPLAY:-} ]] || return 1
+    sleep "$try"
+  done
+  return 1
+}
+display_answers ||
   velmora_die "no usable X display (DISPLAY='${DISPLAY:-}'); Wine started without one can never open windows"
 prefix_ready && server_current && exit 0
 
