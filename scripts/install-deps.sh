@@ -13,6 +13,7 @@ source "$here/common.sh"
 packages=(
   # native build, tests, fuzzing, benchmarks
   cmake make g++ clang libclang-rt-14-dev googletest libbenchmark-dev zlib1g-dev
+  nlohmann-json3-dev
   # Windows cross build (static zlib for the target)
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
   # running and driving the Windows program

@@ -27,13 +27,13 @@ struct PngResult {
   std::string_view error;         // on failure: a short static English reason
 };
 
-// Decodes a complete PNG file held in memory.
-// Accepted: bit depth 8, colour types 0 (grey), 2 (RGB) and 6 (RGBA, blended
-// over white), no interlacing, width and height 1..kMaxPngDimension.
-// Checked: signature, chunk framing and every chunk CRC, IHDR first and
-// unique, IDAT chunks consecutive and decompressing to exactly the image
-// size, filter bytes 0..4, IEND present. Unknown ancillary chunks are skipped,
-// unknown critical chunks rejected, bytes after IEND ignored.
+// Decodes a complete PNG file held in memory, of the one kind the program's
+// picture is (tools/gen_schematic writes it): 8-bit RGB, not interlaced,
+// every row unfiltered, the chunks IHDR, one IDAT, IEND and nothing between
+// them; width and height 1..kMaxPngDimension. Anything else is refused.
+// Checked: signature, chunk framing and every chunk CRC, the chunk order,
+// filter bytes 0, the IDAT decompressing to exactly the image size. Bytes
+// after IEND are ignored.
 // Memory use grows with the data actually decompressed, never with the
 // dimensions claimed by the header alone. Never throws.
 PngResult DecodePng(std::span<const std::uint8_t> data) noexcept;

@@ -2,14 +2,18 @@
 #include "explore/table.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "designs.h"
@@ -61,8 +65,8 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
   return rows;
 }
 
-// A JSON value: its members or elements, or its text (numbers and strings
-// unescaped as written; "null", "true", "false" as such).
+// A JSON value: its members or elements, or its text (numbers exactly as
+// written, strings unescaped; "null", "true", "false" as such).
 struct Json {
   std::string text;
   bool isString = false;
@@ -70,62 +74,98 @@ struct Json {
   std::vector<Json> elements;     // of an array or an object
 };
 
-class JsonReader {
+// A pointer into the text that remembers the last character the parser read.
+struct TrackedChar {
+  using iterator_category = std::input_iterator_tag;
+  using value_type = char;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const char*;
+  using reference = const char&;
+  const char* at;
+  const char** lastRead;
+  const char& operator*() const { return *(*lastRead = at); }
+  TrackedChar& operator++() { ++at; return *this; }
+  TrackedChar operator++(int) { TrackedChar old = *this; ++at; return old; }
+  bool operator==(const TrackedChar& other) const { return at == other.at; }
+};
+
+// Builds Json from the strict parser's events. Objects keep every member in
+// order, repeated names too. A float comes with its text; an integer's text
+// (so "-0" stays apart from "0") is cut from the input: the parser has read
+// one character past the number, the one that ended it.
+class JsonBuilder {
  public:
-  explicit JsonReader(const std::string& s) : s_(s) {}
-  Json Value() {
-    Skip();
-    Json v;
-    const char c = s_.at(i_);
-    if (c == '{' || c == '[') {
-      ++i_;
-      for (Skip(); s_.at(i_) != (c == '{' ? '}' : ']'); Skip()) {
-        if (c == '{') {
-          const std::string key = Value().text;
-          Skip();
-          EXPECT_EQ(s_.at(i_++), ':');
-          v.keys.push_back(key);
-          v.elements.push_back(Value());
-        } else {
-          v.elements.push_back(Value());
-        }
-        Skip();
-        if (s_.at(i_) == ',') ++i_;
-      }
-      ++i_;
-    } else if (c == '"') {
-      v.isString = true;
-      for (++i_; s_.at(i_) != '"'; ++i_) {
-        if (s_[i_] == '\\') {
-          const char e = s_.at(++i_);
-          if (e == 'u') {
-            v.text += static_cast<char>(std::stoi(s_.substr(i_ + 1, 4), nullptr, 16));
-            i_ += 4;
-          } else {
-            v.text += e;
-          }
-        } else {
-          v.text += s_[i_];
-        }
-      }
-      ++i_;
-    } else {
-      while (i_ < s_.size() && std::string_view(",}] \n\r").find(s_[i_]) == std::string_view::npos) v.text += s_[i_++];
-    }
-    return v;
+  explicit JsonBuilder(const char** lastRead) : lastRead_(lastRead) {}
+  Json root;
+
+  bool null() { return Put(Scalar("null")); }
+  bool boolean(bool b) { return Put(Scalar(b ? "true" : "false")); }
+  bool number_integer(std::int64_t x) { return PutInteger(x); }
+  bool number_unsigned(std::uint64_t x) { return PutInteger(x); }
+  bool number_float(double, const std::string& text) { return Put(Scalar(text)); }
+  bool string(std::string& s) { return Put(Scalar(s, true)); }
+  bool binary(nlohmann::json::binary_t&) { return false; }
+  bool start_object(std::size_t) { return Open(); }
+  bool start_array(std::size_t) { return Open(); }
+  bool key(std::string& k) {
+    open_.back()->keys.push_back(k);
+    return true;
   }
-  bool AtEnd() {
-    Skip();
-    return i_ == s_.size();
+  bool end_object() { return Close(); }
+  bool end_array() { return Close(); }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::json::exception& e) {
+    error = e.what();
+    return false;
   }
+  std::string error;
 
  private:
-  void Skip() {
-    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r')) ++i_;
+  template <class Int>
+  bool PutInteger(Int x) {
+    const char* end = *lastRead_;
+    const char* begin = end;
+    while (std::string_view("-0123456789").find(begin[-1]) != std::string_view::npos) --begin;
+    Int read{};
+    const auto [stop, fault] = std::from_chars(begin, end, read);
+    EXPECT_TRUE(fault == std::errc() && stop == end && read == x) << std::string(begin, end);
+    return Put(Scalar(std::string(begin, end)));
   }
-  const std::string& s_;
-  std::size_t i_ = 0;
+  static Json Scalar(std::string text, bool isString = false) {
+    Json v;
+    v.text = std::move(text);
+    v.isString = isString;
+    return v;
+  }
+  bool Put(Json value) {
+    if (open_.empty()) root = std::move(value);
+    else open_.back()->elements.push_back(std::move(value));
+    return true;
+  }
+  bool Open() {
+    Put(Json());
+    open_.push_back(open_.empty() ? &root : &open_.back()->elements.back());
+    return true;
+  }
+  bool Close() {
+    open_.pop_back();
+    return true;
+  }
+  const char** lastRead_;
+  std::vector<Json*> open_;  // each inside the one before, which gets nothing while it is open
 };
+
+// The document, or nothing if it is not strict JSON (RFC 8259): then `error`
+// says why.
+std::optional<Json> ReadJson(const std::string& text, std::string& error) {
+  const char* lastRead = nullptr;
+  JsonBuilder builder(&lastRead);
+  const TrackedChar begin{text.data(), &lastRead}, end{text.data() + text.size(), &lastRead};
+  if (!nlohmann::json::sax_parse(begin, end, &builder)) {
+    error = builder.error;
+    return std::nullopt;
+  }
+  return std::move(builder.root);
+}
 
 double ReadDouble(const std::string& text) {
   double x = kNaN;
@@ -190,9 +230,10 @@ TEST(TableForms, CsvReadsBackToTheSameValues) {
 TEST(TableForms, JsonReadsBackToTheSameValues) {
   const std::vector<Table> tables = AllKindsOfTables();
   const std::string text = RenderTables(tables, TableFormat::Json, "\r\n");
-  JsonReader reader(text);
-  const Json doc = reader.Value();
-  EXPECT_TRUE(reader.AtEnd());
+  std::string error;
+  const std::optional<Json> read = ReadJson(text, error);
+  ASSERT_TRUE(read) << error;
+  const Json& doc = *read;
   ASSERT_EQ(doc.keys.size(), tables.size());  // in order; the two "inputs" records repeat a name
   for (std::size_t n = 0; n < tables.size(); ++n) {
     const Table& t = tables[n];
@@ -213,6 +254,31 @@ TEST(TableForms, JsonReadsBackToTheSameValues) {
         ExpectCellReadsBack(t.rows[r][i], value.text, value.isString, true);
       }
     }
+  }
+}
+
+TEST(TableForms, JsonReaderRefusesAMissingOrTrailingComma) {
+  const std::string good = RenderTables(AllKindsOfTables(), TableFormat::Json);
+  std::string error;
+  ASSERT_TRUE(ReadJson(good, error)) << error;
+  struct Corruption {
+    std::string_view from, to;
+    bool last;  // the last occurrence instead of the first
+  };
+  const Corruption corruptions[] = {
+      {", \"",       " \"",        false},  // between members
+      {"},\n    {", "}\n    {",    false},  // between rows
+      {"],\n  \"",  "]\n  \"",     false},  // between tables
+      {"}",         ",}",         false},  // after a record's last member
+      {"}\n  ]",    "},\n  ]",    false},  // after a table's last row
+      {"]\n}",      "],\n}",      true},   // after the last table
+  };
+  for (const Corruption& c : corruptions) {
+    std::string bad = good;
+    const std::size_t at = c.last ? bad.rfind(c.from) : bad.find(c.from);
+    ASSERT_NE(at, std::string::npos) << c.from;
+    bad.replace(at, c.from.size(), c.to);
+    EXPECT_FALSE(ReadJson(bad, error)) << c.to;
   }
 }
 
