@@ -1,6 +1,11 @@
 #include "common/series.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
+#include <memory>
+#include <vector>
 
 namespace velmora::common {
 namespace {
@@ -57,6 +62,101 @@ double SeriesValue(std::int64_t k, std::int64_t n) {
   return value;
 }
 
+namespace {
+
+// ---- The two logarithms of a rounding, as lookups ----
+//
+// A rounding takes two logarithms: one for the decade of |x|, one for the
+// step of its mantissa g in the series. Both results are step functions of
+// their argument that never decrease (the logarithm is correctly rounded,
+// hence monotonic, and so is every rounding after it). Their steps are found
+// once by bisection over the doubles, with the very same expressions, so a
+// lookup gives bit for bit what the logarithms give. Arguments outside the
+// tables' ranges take the logarithms.
+
+// The decade: floor(log10 a), except one less for an exact negative power.
+std::int32_t DecadeByLog(Checked a) {
+  Checked L = Log10(a.value());
+  if (L < 0.0) L = L - 1.0;
+  return TruncToInt32(L);  // Invalid for an infinity
+}
+
+// The index of the series member nearest to g in the logarithm.
+std::int64_t StepByLog(std::int64_t steps, Checked g) {
+  return RoundToInt64(ToChecked(steps) * Log10(g.value()));
+}
+
+// A non-decreasing integer function over [lo, hi) of positive doubles, by
+// where it steps: starts[j] is the first argument at which it reaches first + j.
+class StepTable {
+ public:
+  template <class F>
+  StepTable(double lo, double hi, F f) : lo_(lo), hi_(hi), first_(f(lo)) {
+    const double top = std::nextafter(hi, 0.0);
+    const std::int64_t last = f(top);
+    starts_.reserve(static_cast<std::size_t>(last - first_ + 1));
+    starts_.push_back(lo);
+    for (std::int64_t v = first_ + 1; v <= last; ++v) starts_.push_back(FirstReaching(starts_.back(), top, v, f));
+  }
+
+  bool Covers(double x) const { return x >= lo_ && x < hi_; }
+  // The function at x; Covers(x) must hold.
+  std::int64_t At(double x) const {
+    const auto after = std::upper_bound(starts_.begin(), starts_.end(), x);
+    return first_ + (after - starts_.begin()) - 1;
+  }
+
+ private:
+  // The smallest double in [lo, hi] where f reaches v; f(hi) >= v. Positive
+  // doubles order like their bit patterns.
+  template <class F>
+  static double FirstReaching(double lo, double hi, std::int64_t v, F f) {
+    if (f(lo) >= v) return lo;
+    std::uint64_t below = std::bit_cast<std::uint64_t>(lo), at = std::bit_cast<std::uint64_t>(hi);
+    while (at - below > 1) {
+      const std::uint64_t mid = below + (at - below) / 2;
+      (f(std::bit_cast<double>(mid)) >= v ? at : below) = mid;
+    }
+    return std::bit_cast<double>(at);
+  }
+
+  double lo_, hi_;
+  std::int64_t first_;
+  std::vector<double> starts_;
+};
+
+// The decades of 1e-3 <= a < 1e7, the range of every practical resistor.
+const StepTable& DecadeTable() {
+  static const StepTable table(1e-3, 1e7, [](double a) { return std::int64_t{DecadeByLog(a)}; });
+  return table;
+}
+
+// The steps of 1 <= g < 10 in series of up to this many steps, made on first use.
+constexpr std::int64_t kTabledSteps = 192;
+
+const StepTable& StepTableOf(std::int64_t steps) {
+  thread_local std::array<std::unique_ptr<StepTable>, kTabledSteps + 1> tables;
+  std::unique_ptr<StepTable>& table = tables[static_cast<std::size_t>(steps)];
+  if (!table) table = std::make_unique<StepTable>(1.0, 10.0, [steps](double g) { return StepByLog(steps, g); });
+  return *table;
+}
+
+std::int32_t Decade(Checked a) {
+  const StepTable& table = DecadeTable();
+  if (table.Covers(a.value())) return static_cast<std::int32_t>(table.At(a.value()));
+  return DecadeByLog(a);
+}
+
+std::int64_t Step(std::int64_t steps, Checked g) {
+  if (steps <= kTabledSteps) {
+    const StepTable& table = StepTableOf(steps);
+    if (table.Covers(g.value())) return table.At(g.value());
+  }
+  return StepByLog(steps, g);
+}
+
+}  // namespace
+
 double RoundToSeries(double x, std::int32_t n) {
   const Checked cx = x;
   if (cx == 0.0 || n == 0) return x;
@@ -66,13 +166,10 @@ double RoundToSeries(double x, std::int32_t n) {
   const Checked s = negative ? -1.0 : 1.0;
   const Checked a = negative ? -cx : cx;
 
-  // The decade: floor(log10 a), except one less for an exact negative power.
-  Checked L = Log10(a.value());
-  if (L < 0.0) L = L - 1.0;
-  const Checked p = PowerOfTen(TruncToInt32(L));  // Invalid for an infinity
+  const Checked p = PowerOfTen(Decade(a));
   const Checked g = a / p;
 
-  const std::int64_t l = RoundToInt64(ToChecked(steps) * Log10(g.value()));
+  const std::int64_t l = Step(steps, g);
   const Checked m = SeriesValue(l, steps);
   const bool above = g > m;
   const Checked o = SeriesValue(above ? l + 1 : l - 1, steps);

@@ -221,6 +221,62 @@ TEST(RoundToSeries, MatchesExhaustiveNearestMemberSearch) {
   }
 }
 
+// The rounding with its two logarithms written out, as it is defined: the
+// reference for the lookups that stand in for them.
+double RoundByLogarithms(double x, std::int32_t n) {
+  const std::int64_t steps = n < 0 ? -std::int64_t{n} : n;
+  const double s = x < 0.0 ? -1.0 : 1.0, a = std::fabs(x);
+  double L = Log10(a);
+  if (L < 0.0) L = L - 1.0;
+  const auto e = static_cast<std::int32_t>(L);
+  const double p = e >= -3 && e <= 6 ? std::array{0.001, 0.01, 0.1, 1.0, 10.0, 100.0, 1e3, 1e4, 1e5, 1e6}[e + 3]
+                                     : CheckedExp(Checked(static_cast<double>(e)) * kStoredLn10).value();
+  const double g = a / p;
+  const std::int64_t l = RoundToInt64(static_cast<double>(steps) * Log10(g));
+  const double m = SeriesValue(l, steps);
+  const bool above = g > m;
+  const double o = SeriesValue(above ? l + 1 : l - 1, steps), r = above ? 1.0 : -1.0;
+  const double t = (((m / g) * o) / g - 1.0) * r;
+  return t < 0.0 ? (o * s) * p : (m * s) * p;
+}
+
+// Up to 16 representable doubles either side of x.
+std::vector<double> Around(double x) {
+  std::vector<double> v{x};
+  for (double up = x, down = x; v.size() < 33;) {
+    v.push_back(up = std::nextafter(up, kInf));
+    v.push_back(down = std::nextafter(down, 0.0));
+  }
+  return v;
+}
+
+TEST(RoundToSeries, LookupsMatchTheLogarithmsAtEveryStep) {
+  // Where the step of the mantissa changes (halfway between members in the
+  // logarithm) and where the decade changes, in every decade of the tables
+  // and just beyond them; series past the tabled 192 steps take the logarithms.
+  std::vector<double> points;
+  for (int d = -4; d <= 7; ++d) {
+    const std::vector<double> edge = Around(std::pow(10.0, d));
+    points.insert(points.end(), edge.begin(), edge.end());
+  }
+  for (const std::int32_t n : {3, 6, 12, 24, 48, 96, 192, 7, -24, 193}) {
+    std::vector<double> tested = points;
+    const double steps = std::fabs(static_cast<double>(n));
+    for (int d = -3; d <= 6; d += 3) {
+      for (double j = 0; j <= steps; ++j) {
+        const std::vector<double> near = Around(std::pow(10.0, (j + 0.5) / steps + d));
+        tested.insert(tested.end(), near.begin(), near.end());
+      }
+    }
+    for (const double x : tested) {
+      for (const double signed_x : {x, -x}) {
+        ASSERT_TRUE(Same(RoundToSeries(signed_x, n), RoundByLogarithms(signed_x, n)))
+            << std::hexfloat << "x = " << signed_x << ", n = " << n;
+      }
+    }
+  }
+}
+
 TEST(RoundToSeriesRegression, NegativeSeriesNumberRoundsLikeItsMagnitude) {
   // Taken literally, series -24 would give 5100 here: the far neighbour.
   EXPECT_EQ(RoundToSeries(4567, -24), 4700);
