@@ -17,12 +17,12 @@ struct ValueOption {
   Text text;
 };
 constexpr ValueOption kValueOptions[] = {
-    {"--zo", &OptionTexts::zo},         {"--gain", &OptionTexts::gain},
-    {"--r1", &OptionTexts::r1},         {"--r3", &OptionTexts::r3},
-    {"--r5", &OptionTexts::r5},         {"--series", &OptionTexts::series},
-    {"--series-list", &OptionTexts::seriesList}, {"--format", &OptionTexts::format},
-    {"--samples", &OptionTexts::samples}, {"--seed", &OptionTexts::seed},
-    {"--dist", &OptionTexts::dist}};
+    {"--zo", &OptionTexts::zo},          {"--gain", &OptionTexts::gain},
+    {"--r1", &OptionTexts::r1},          {"--r3", &OptionTexts::r3},
+    {"--r5", &OptionTexts::r5},          {"--series", &OptionTexts::series},
+    {"--series-list", &OptionTexts::seriesList},
+    {"--format", &OptionTexts::format},  {"--samples", &OptionTexts::samples},
+    {"--seed", &OptionTexts::seed},      {"--dist", &OptionTexts::dist}};
 
 // The modes whose value may be left out: "--name", "--name V" when the next
 // argument does not start with "--", or "--name=V".

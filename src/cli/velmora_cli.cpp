@@ -199,9 +199,9 @@ int WriteFile(const std::u16string& path, std::string_view text) {
 // beside the report, or alone on standard output).
 int RunReport(const Settings& s, vc::CheckedWriter& out) {
   vm::DesignState state;
+  if (const int code = Solve(s, state); code != kOk) return code;
   vm::ReportSource report = s.texts;
   try {
-    if (const int code = Solve(s, state); code != kOk) return code;
     vm::PutResults(report, vm::ComposeResults(state));
   } catch (const vc::FloatingPointError& e) {
     return ReportFault(e.fault());
@@ -221,6 +221,7 @@ int RunReport(const Settings& s, vc::CheckedWriter& out) {
   return kOk;
 }
 
+// `tables` in the settings' format and line ends.
 void Print(const Settings& s, const std::vector<ve::Table>& tables, vc::CheckedWriter& out) {
   out.Write(ve::RenderTables(tables, s.format, s.newline));
 }
@@ -261,6 +262,7 @@ int RunTolerance(const Settings& s, vc::CheckedWriter& out) {
   }
 }
 
+// The chosen mode on the settings; its exit code.
 int RunMode(const Settings& s, vc::CheckedWriter& out) {
   switch (s.mode) {
     case Mode::Report:

@@ -168,6 +168,30 @@ function(cli_bad_options)
   endforeach()
 endfunction()
 
+# Several bad texts at once: the first one read decides the status, and the
+# messages come in the order the texts are read. status|arguments|stderr
+function(cli_message_order)
+  string(ASCII 27 esc)
+  set(note "velmora-cli: --series: \"x\" is not a whole number; no series is used\n")
+  set(nan "velmora-cli: --gain: \"y\" is not a number\nvelmora-cli: --r5: \"z\" is not a number\n")
+  foreach(case
+      "7|--candidates;--gain;y;--series;x;--format;xml|velmora-cli: --format: \"xml\" is not text, csv or json\n"
+      "7|--gain;y;--dist;q;--tolerance;5x;--series;x|${note}velmora-cli: --tolerance: \"5x\" is not a percentage from 0 to below 100\n"
+      "7|--tolerance;--dist;q;--seed;-1;--samples;0|velmora-cli: --samples: \"0\" is not a whole number from 1 to 10000000\n"
+      "3|--r5;z;--series;x;--gain;y|${note}${nan}"
+      "3|--all-series;--series-list;x;--r5;z;--gain;y|${nan}"  # the list is read after the inputs
+      "7|--zo;1${esc};--bogus;--candidates;--tolerance|velmora-cli: --zo: \"1\\x1b\" contains a control character\n"
+      "2|--bogus;--zo;1${esc}|velmora-cli: unknown argument \"--bogus\" (see --help)\n"
+      "2|--candidates;--tolerance;--zo;1;--format;xml|velmora-cli: choose one of --all-series, --candidates, --tolerance and --netlist (see --help)\n"
+      "0|--help;--bogus|")
+    string(REGEX MATCH "^([0-9])\\|([^|]*)\\|(.*)$" fields "${case}")
+    set(args "${CMAKE_MATCH_2}")
+    set(expected "${CMAKE_MATCH_3}")
+    expect_run(${CMAKE_MATCH_1} out err ${args})
+    expect_equal("${args}" "${err}" "${expected}")
+  endforeach()
+endfunction()
+
 # --netlist: on standard output instead of the report, or to a file beside it;
 # never after a warning or fault, and a file that cannot be made is an error.
 function(cli_netlist)
