@@ -3,29 +3,32 @@
 // window's Copy command would place on the clipboard, or, with one of the
 // explorer options, a table of every series, of the neighbour search or of
 // the circuit's spread under resistor tolerance.
-#include <charconv>
-#include <cmath>
-#include <cstdio>
+//
+// Three steps, each finished before the next begins: the arguments are split
+// into option texts (arguments.h), the texts are read into typed settings
+// (settings.h), and the chosen mode runs on the settings alone.
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/arguments.h"
+#include "cli/diagnostics.h"
+#include "cli/settings.h"
 #include "common/checked_writer.h"
 #include "common/fp_error.h"
-#include "common/numtext.h"
-#include "explore/table.h"
 #include "common/utf.h"
-#include "main/design.h"
 #include "explore/explorer.h"
 #include "explore/explorer_tables.h"
+#include "explore/netlist.h"
+#include "explore/table.h"
+#include "explore/tolerance.h"
+#include "main/design.h"
 #include "main/messages.h"
 #include "main/report.h"
-#include "main/series_text.h"
-#include "explore/tolerance.h"
-#include "explore/netlist.h"
 #include "main/version_text.h"
 #include "velmora_version.h"
 
@@ -37,23 +40,12 @@
 
 namespace {
 
+using namespace velmora::cli;
 using velmora::common::Utf16ToUtf8;
 using velmora::common::Utf8ToUtf16;
 namespace vm = velmora::main;
 namespace vc = velmora::common;
 namespace ve = velmora::explore;
-
-enum ExitCode : int {
-  kOk = 0,
-  kUsage = 2,
-  kNotANumber = 3,
-  kR5TooLarge = 4,
-  kR3TooSmall = 5,
-  kFloatingPoint = 6,
-  kBadValue = 7,
-  kUnstable = 8,
-  kWriteFailed = 9,
-};
 
 constexpr const char* kHelp =
     "Usage: velmora-cli [--zo T] [--gain T] [--r1 T] [--r3 T] [--r5 T] [--series T] [--crlf]\n"
@@ -137,270 +129,28 @@ constexpr const char* kHelp =
     "or 6 as above); --all-series exits 0 once its table is printed, each row\n"
     "telling its own outcome; --tolerance analyses only a design that succeeds.\n";
 
-constexpr std::uint64_t kMaxSamples = 10000000;
-
-// Messages go to standard error as they are; the program's output goes
-// through a CheckedWriter.
-void WriteErr(const std::string& s) { std::fwrite(s.data(), 1, s.size(), stderr); }
-
-bool IsControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
-
-// `text` in double quotes, fit for a terminal: control characters, the
-// backslash and the quote are written as escapes ("\n", "\x1b", "\u0085").
-std::string Quoted(std::u16string_view text) {
-  std::u16string out = u"\"";
-  auto append = [&out](const char* ascii) {
-    while (*ascii != 0) out.push_back(static_cast<char16_t>(*ascii++));
-  };
-  for (const char16_t c : text) {
-    if (c == u'\n') {
-      append("\\n");
-    } else if (c == u'\r') {
-      append("\\r");
-    } else if (c == u'\t') {
-      append("\\t");
-    } else if (c == u'\\' || c == u'"') {
-      out.push_back(u'\\');
-      out.push_back(c);
-    } else if (IsControl(c)) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, c < 0x80 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(c));
-      append(escape);
-    } else {
-      out.push_back(c);
-    }
-  }
-  out.push_back(u'"');
-  return Utf16ToUtf8(out);
-}
-
 std::string Lines(std::u16string_view text) {  // CR LF to LF for a terminal
-  std::u16string t(text);
   std::u16string out;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    if (t[i] == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n') continue;
-    out.push_back(t[i]);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+    out.push_back(text[i]);
   }
   return Utf16ToUtf8(out);
 }
 
-enum class Mode { Report, AllSeries, Candidates, Tolerance, Netlist };
-
-struct Option {
-  const char* name;
-  std::u16string* text;
-  bool* given = nullptr;
-};
-
-struct Arguments {
-  vm::ReportSource src = vm::InitialWindowTexts();
-  std::u16string series = u"24";
-  bool crlf = false;
-  std::vector<Mode> modes;
-  std::u16string seriesList, format, samples, seed, dist, tolerance;
-  std::u16string netlistPath;  // empty or "-": standard output
-  bool seriesGiven = false, seriesListGiven = false, formatGiven = false, samplesGiven = false,
-       seedGiven = false, distGiven = false, toleranceGiven = false;
-  bool version = false;
-};
-
-int Usage(const std::string& message) {
-  WriteErr("velmora-cli: " + message + " (see --help)\n");
-  return kUsage;
-}
-
-int BadValue(const char* option, const std::u16string& text, const char* expected) {
-  WriteErr("velmora-cli: " + std::string(option) + ": " + Quoted(text) + " is not " + expected + "\n");
-  return kBadValue;
-}
-
-// Refuses a text with a control character: taken into a report or a table
-// it could forge lines there, and echoed raw it would drive the terminal.
-int CheckText(const std::string& option, const std::u16string& text) {
-  for (const char16_t c : text) {
-    if (IsControl(c)) {
-      WriteErr("velmora-cli: " + option + ": " + Quoted(text) + " contains a control character\n");
-      return kBadValue;
-    }
-  }
-  return kOk;
-}
-
-// Reads the arguments into `a`; returns kOk, or the exit code after a message
-// (kOk with `help` set after --help).
-int Parse(const std::vector<std::u16string>& args, Arguments& a, bool& help) {
-  const Option options[] = {{"--zo", &a.src.EditZo},
-                            {"--gain", &a.src.EditGain},
-                            {"--r1", &a.src.EditR1},
-                            {"--r3", &a.src.EditR3},
-                            {"--r5", &a.src.EditR5},
-                            {"--series", &a.series, &a.seriesGiven},
-                            {"--series-list", &a.seriesList, &a.seriesListGiven},
-                            {"--format", &a.format, &a.formatGiven},
-                            {"--samples", &a.samples, &a.samplesGiven},
-                            {"--seed", &a.seed, &a.seedGiven},
-                            {"--dist", &a.dist, &a.distGiven}};
-
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string arg = Utf16ToUtf8(args[i]);
-    if (arg == "--version") {
-      a.version = true;
-      return kOk;
-    }
-    if (arg == "--help" || arg == "-h") {
-      help = true;
-      return kOk;
-    }
-    if (arg == "--crlf") {
-      a.crlf = true;
-      continue;
-    }
-    if (arg == "--all-series" || arg == "--candidates") {
-      a.modes.push_back(arg == "--all-series" ? Mode::AllSeries : Mode::Candidates);
-      continue;
-    }
-    if (arg == "--tolerance" || arg.rfind("--tolerance=", 0) == 0) {
-      a.modes.push_back(Mode::Tolerance);
-      if (arg != "--tolerance") {
-        a.tolerance = args[i].substr(12);
-        a.toleranceGiven = true;
-      } else if (i + 1 < args.size() && args[i + 1].rfind(u"--", 0) != 0) {
-        a.tolerance = args[++i];
-        a.toleranceGiven = true;
-      }
-      if (const int code = CheckText("--tolerance", a.tolerance); code != kOk) return code;
-      continue;
-    }
-    if (arg == "--netlist" || arg.rfind("--netlist=", 0) == 0) {
-      a.modes.push_back(Mode::Netlist);
-      if (arg != "--netlist") a.netlistPath = args[i].substr(10);
-      else if (i + 1 < args.size() && args[i + 1].rfind(u"--", 0) != 0) a.netlistPath = args[++i];
-      if (const int code = CheckText("--netlist", a.netlistPath); code != kOk) return code;
-      continue;
-    }
-    bool matched = false;
-    for (const Option& o : options) {
-      const std::string name = o.name;
-      if (arg == name) {
-        if (i + 1 >= args.size()) return Usage(name + " needs a value");
-        *o.text = args[++i];
-        matched = true;
-      } else if (arg.rfind(name + "=", 0) == 0) {
-        *o.text = args[i].substr(name.size() + 1);
-        matched = true;
-      }
-      if (matched) {
-        if (o.given != nullptr) *o.given = true;
-        if (const int code = CheckText(name, *o.text); code != kOk) return code;
-        break;
-      }
-    }
-    if (!matched) return Usage("unknown argument " + Quoted(args[i]));
-  }
-
-  if (a.modes.size() > 1) return Usage("choose one of --all-series, --candidates, --tolerance and --netlist");
-  const Mode mode = a.modes.empty() ? Mode::Report : a.modes[0];
-  const struct {
-    bool given;
-    const char* option;
-    Mode needs;
-    const char* needsName;
-  } belongs[] = {{a.seriesListGiven, "--series-list", Mode::AllSeries, "--all-series"},
-                 {a.samplesGiven, "--samples", Mode::Tolerance, "--tolerance"},
-                 {a.seedGiven, "--seed", Mode::Tolerance, "--tolerance"},
-                 {a.distGiven, "--dist", Mode::Tolerance, "--tolerance"}};
-  for (const auto& b : belongs) {
-    if (b.given && mode != b.needs) return Usage(std::string(b.option) + " needs " + b.needsName);
-  }
-  if (a.formatGiven && (mode == Mode::Report || mode == Mode::Netlist))
-    return Usage("--format needs --all-series, --candidates or --tolerance");
-  if (a.seriesGiven && mode == Mode::AllSeries)
-    return Usage("--all-series takes its series from --series-list, not --series");
-  return kOk;
-}
-
-// The decimal whole number in `text`, nothing else around it.
-std::optional<std::uint64_t> ParseCount(const std::u16string& text) {
-  const std::string s = Utf16ToUtf8(text);
-  std::uint64_t value = 0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (s.empty() || error != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return value;
-}
-
-// A plain decimal number with an optional "%" after it, 0 <= PCT < 100.
-std::optional<double> ParsePercent(const std::u16string& text) {
-  std::string s = Utf16ToUtf8(text);
-  if (!s.empty() && s.back() == '%') s.pop_back();
-  double value = 0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (s.empty() || error != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  if (!(value >= 0.0 && value < 100.0)) return std::nullopt;
-  return value;
-}
-
-int ReadFormat(const Arguments& a, ve::TableFormat& format) {
-  const std::string f = Utf16ToUtf8(a.format);
-  if (!a.formatGiven || f == "text") format = ve::TableFormat::Text;
-  else if (f == "csv") format = ve::TableFormat::Csv;
-  else if (f == "json") format = ve::TableFormat::Json;
-  else return BadValue("--format", a.format, "text, csv or json");
-  return kOk;
-}
-
-int ReadToleranceSettings(const Arguments& a, std::int32_t er, ve::ToleranceSettings& t) {
-  t.pct = ve::CustomaryTolerancePct(er);
-  if (a.toleranceGiven) {
-    const std::optional<double> pct = ParsePercent(a.tolerance);
-    if (!pct) return BadValue("--tolerance", a.tolerance, "a percentage from 0 to below 100");
-    t.pct = *pct;
-  }
-  if (a.samplesGiven) {
-    const std::optional<std::uint64_t> n = ParseCount(a.samples);
-    if (!n || *n == 0 || *n > kMaxSamples) return BadValue("--samples", a.samples, "a whole number from 1 to 10000000");
-    t.samples = *n;
-  }
-  if (a.seedGiven) {
-    const std::optional<std::uint64_t> s = ParseCount(a.seed);
-    if (!s) return BadValue("--seed", a.seed, "a whole number from 0 to 18446744073709551615");
-    t.seed = *s;
-  }
-  if (a.distGiven) {
-    const std::string d = Utf16ToUtf8(a.dist);
-    if (d == "uniform") t.distribution = ve::Distribution::Uniform;
-    else if (d == "normal") t.distribution = ve::Distribution::Normal;
-    else return BadValue("--dist", a.dist, "uniform or normal");
-  }
-  return kOk;
-}
-
-// Names each input that is not a number; true when there was one.
-bool ReportNotANumber(const vm::ReportSource& src) {
-  using velmora::common::StrToValue;
-  const std::pair<const char*, const std::u16string*> inputs[] = {
-      {"--gain", &src.EditGain}, {"--zo", &src.EditZo}, {"--r1", &src.EditR1},
-      {"--r3", &src.EditR3},     {"--r5", &src.EditR5}};
-  bool any = false;
-  for (const auto& [name, text] : inputs) {
-    if (std::isnan(StrToValue(*text))) {
-      WriteErr("velmora-cli: " + std::string(name) + ": " + Quoted(*text) + " is not a number\n");
-      any = true;
-    }
-  }
-  return any;
-}
-
+// The window's message for a floating-point fault on standard error; kFloatingPoint.
 int ReportFault(vc::FpFault fault) {
   const std::u16string text = vc::ErrorBoxText(Utf8ToUtf16(vc::FaultMessage(fault)));
   WriteErr("velmora-cli: " + Utf16ToUtf8(text) + "\n");
   return kFloatingPoint;
 }
 
-// The window's warning for an outcome and its exit code; kOk for Success.
-int ReportOutcome(const vm::ReportSource& src, vm::DesignOutcome outcome) {
+// The window's warning for an outcome on standard error and its exit code;
+// kOk for Success. Inputs that are not numbers were refused with the
+// settings, before any design was made.
+int ReportOutcome(vm::DesignOutcome outcome) {
   switch (outcome) {
     case vm::DesignOutcome::NotANumber:
-      ReportNotANumber(src);
       return kNotANumber;
     case vm::DesignOutcome::R5TooLarge:
       WriteErr(Lines(vm::kR5TooLargeText) + "\n");
@@ -414,31 +164,15 @@ int ReportOutcome(const vm::ReportSource& src, vm::DesignOutcome outcome) {
   return kOk;
 }
 
-// The series number of a selector text, as the window reads it. A text that
-// is not a whole number means no series there too, but silently; here it is
-// noted, except for the texts that say "no series" on purpose.
-std::int32_t ReadSeries(const char* option, std::u16string_view text, const char* consequence) {
-  const std::optional<std::int32_t> er = vm::ReadWholeNumber(text);
-  if (!er && !text.empty() && text != u"∞")
-    WriteErr("velmora-cli: " + std::string(option) + ": " + Quoted(text) + " is not a whole number; " +
-             consequence + "\n");
-  return er.value_or(0);
-}
-
-std::int32_t ReadSeries(const Arguments& a) { return ReadSeries("--series", a.series, "no series is used"); }
-
-std::vector<std::int32_t> ReadSeriesList(const Arguments& a) {
-  if (!a.seriesListGiven) return ve::DefaultSeriesList();
-  std::vector<std::int32_t> list;
-  for (const std::u16string_view entry : ve::SeriesListEntries(a.seriesList))
-    list.push_back(ReadSeries("--series-list", entry, "its row uses no series"));
-  return list;
-}
-
-ve::DesignInputs InputsOf(const vm::ReportSource& src) {
-  using velmora::common::StrToValue;
-  return {StrToValue(src.EditGain), StrToValue(src.EditZo), StrToValue(src.EditR1), StrToValue(src.EditR3),
-          StrToValue(src.EditR5)};
+// SolveDesign on the settings' inputs and series; kOk, or the exit code
+// after the warning or fault message.
+int Solve(const Settings& s, vm::DesignState& state) {
+  const ve::DesignInputs& in = s.inputs;
+  try {
+    return ReportOutcome(vm::SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, s.series, state));
+  } catch (const vc::FloatingPointError& e) {
+    return ReportFault(e.fault());
+  }
 }
 
 // Writes `text` into a new file at `path` (replacing one that is there);
@@ -461,70 +195,64 @@ int WriteFile(const std::u16string& path, std::string_view text) {
   return kWriteFailed;
 }
 
-// The report, or with --netlist the netlist of the same design (to a file
+// The report, or in Mode::Netlist the netlist of the same design (to a file
 // beside the report, or alone on standard output).
-int RunReport(Arguments& a, Mode mode, vc::CheckedWriter& out) {
-  const std::int32_t er = ReadSeries(a);
-  const ve::DesignInputs in = InputsOf(a.src);
+int RunReport(const Settings& s, vc::CheckedWriter& out) {
   vm::DesignState state;
+  if (const int code = Solve(s, state); code != kOk) return code;
+  vm::ReportSource report = s.texts;
   try {
-    const int code = ReportOutcome(a.src, vm::SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, er, state));
-    if (code != kOk) return code;
-    vm::PutResults(a.src, vm::ComposeResults(state));
+    vm::PutResults(report, vm::ComposeResults(state));
   } catch (const vc::FloatingPointError& e) {
     return ReportFault(e.fault());
   }
-  const std::string newline = a.crlf ? "\r\n" : "\n";
-  if (mode == Mode::Netlist) {
-    const velmora::explore::NetlistInputs texts{Utf16ToUtf8(a.src.EditZo), Utf16ToUtf8(a.src.EditGain),
-                                                Utf16ToUtf8(a.src.EditR1), Utf16ToUtf8(a.src.EditR3),
-                                                Utf16ToUtf8(a.src.EditR5), Utf16ToUtf8(a.series)};
-    const std::string netlist = velmora::explore::MakeNetlist(texts, state, newline);
-    if (a.netlistPath.empty() || a.netlistPath == u"-") {
+  if (s.mode == Mode::Netlist) {
+    const ve::NetlistInputs texts{Utf16ToUtf8(s.texts.EditZo), Utf16ToUtf8(s.texts.EditGain),
+                                  Utf16ToUtf8(s.texts.EditR1), Utf16ToUtf8(s.texts.EditR3),
+                                  Utf16ToUtf8(s.texts.EditR5), Utf16ToUtf8(s.seriesText)};
+    const std::string netlist = ve::MakeNetlist(texts, state, s.newline);
+    if (!s.netlistFile) {
       out.Write(netlist);
       return kOk;
     }
-    if (const int code = WriteFile(a.netlistPath, netlist); code != kOk) return code;
+    if (const int code = WriteFile(*s.netlistFile, netlist); code != kOk) return code;
   }
-  out.Write(Utf16ToUtf8(vm::MakeReport(a.src, Utf8ToUtf16(newline))));
+  out.Write(Utf16ToUtf8(vm::MakeReport(report, Utf8ToUtf16(s.newline))));
   return kOk;
 }
 
-int RunExplorer(const Arguments& a, Mode mode, vc::CheckedWriter& out) {
-  ve::TableFormat format = ve::TableFormat::Text;
-  if (const int code = ReadFormat(a, format); code != kOk) return code;
-  const std::int32_t er = ReadSeries(a);
-  ve::ToleranceSettings settings;
-  if (mode == Mode::Tolerance) {
-    if (const int code = ReadToleranceSettings(a, er, settings); code != kOk) return code;
-  }
-  if (ReportNotANumber(a.src)) return kNotANumber;
-  const ve::DesignInputs in = InputsOf(a.src);
-  const std::string newline = a.crlf ? "\r\n" : "\n";
-  auto print = [&](const std::vector<ve::Table>& tables) {
-    out.Write(ve::RenderTables(tables, format, newline));
-  };
+// `tables` in the settings' format and line ends.
+void Print(const Settings& s, const std::vector<ve::Table>& tables, vc::CheckedWriter& out) {
+  out.Write(ve::RenderTables(tables, s.format, s.newline));
+}
 
-  if (mode == Mode::AllSeries) {
-    print(ve::SeriesTables(in, ve::ExploreSeries(in, ReadSeriesList(a))));
-    return kOk;
-  }
-  if (mode == Mode::Candidates) {
-    const ve::SearchTrace trace = ve::TraceSearch(in, er);
-    print(ve::SearchTables(in, trace));
-    out.Flush();
-    if (trace.result.fault) return ReportFault(*trace.result.fault);
-    return ReportOutcome(a.src, trace.result.outcome);
-  }
+// One row per series of the list, each with its own outcome; always kOk.
+int RunAllSeries(const Settings& s, vc::CheckedWriter& out) {
+  Print(s, ve::SeriesTables(s.inputs, ve::ExploreSeries(s.inputs, s.seriesList)), out);
+  return kOk;
+}
 
+// The neighbour search's tables, then the design's outcome as its exit code.
+int RunCandidates(const Settings& s, vc::CheckedWriter& out) {
+  const ve::SearchTrace trace = ve::TraceSearch(s.inputs, s.series);
+  Print(s, ve::SearchTables(s.inputs, trace), out);
+  out.Flush();
+  if (trace.result.fault) return ReportFault(*trace.result.fault);
+  return ReportOutcome(trace.result.outcome);
+}
+
+// The tolerance tables of a design that succeeds; kUnstable, with the
+// warning above the text tables and on standard error, when some circuit
+// within the tolerance is unstable.
+int RunTolerance(const Settings& s, vc::CheckedWriter& out) {
   vm::DesignState state;
+  if (const int code = Solve(s, state); code != kOk) return code;
   try {
-    const int code = ReportOutcome(a.src, vm::SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, er, state));
-    if (code != kOk) return code;
-    const ve::ToleranceReport report = ve::AnalyseTolerance(state, settings);
+    const ve::ToleranceReport report = ve::AnalyseTolerance(state, s.tolerance);
     const std::string warning = ve::UnstableWarning(report);
-    if (!warning.empty() && format == ve::TableFormat::Text) out.Write("!!! " + warning + newline + newline);
-    print(ve::ToleranceTables(report));
+    if (!warning.empty() && s.format == ve::TableFormat::Text)
+      out.Write("!!! " + warning + s.newline + s.newline);
+    Print(s, ve::ToleranceTables(report), out);
     out.Flush();
     if (warning.empty()) return kOk;
     WriteErr("velmora-cli: " + warning + "\n");
@@ -534,22 +262,45 @@ int RunExplorer(const Arguments& a, Mode mode, vc::CheckedWriter& out) {
   }
 }
 
+// The chosen mode on the settings; its exit code.
+int RunMode(const Settings& s, vc::CheckedWriter& out) {
+  switch (s.mode) {
+    case Mode::Report:
+    case Mode::Netlist:
+      return RunReport(s, out);
+    case Mode::AllSeries:
+      return RunAllSeries(s, out);
+    case Mode::Candidates:
+      return RunCandidates(s, out);
+    case Mode::Tolerance:
+      return RunTolerance(s, out);
+  }
+  return kOk;
+}
+
+std::string VersionLine() {
+  const std::uint32_t ms = (std::uint32_t{VELMORA_VERSION_MAJOR} << 16) | VELMORA_VERSION_MINOR;
+  return "velmora-cli " + Utf16ToUtf8(vm::VersionTextFrom(ms)) + " (" VELMORA_VERSION_STRING ")\n";
+}
+
+// The arguments, then the settings, then the run; the exit code of the first
+// step that fails, after its message.
 int Run(const std::vector<std::u16string>& args, vc::CheckedWriter& out) {
-  Arguments a;
-  bool help = false;
-  if (const int code = Parse(args, a, help); code != kOk) return code;
-  if (help) {
-    out.Write(kHelp);
-    return kOk;
+  OptionTexts texts;
+  if (const int code = ParseArguments(args, texts); code != kOk) return code;
+  switch (texts.request) {
+    case Request::Help:
+      out.Write(kHelp);
+      return kOk;
+    case Request::Version:
+      out.Write(VersionLine());
+      return kOk;
+    case Request::Run:
+      break;
   }
-  if (a.version) {
-    const std::uint32_t ms = (std::uint32_t{VELMORA_VERSION_MAJOR} << 16) | VELMORA_VERSION_MINOR;
-    out.Write("velmora-cli " + Utf16ToUtf8(vm::VersionTextFrom(ms)) + " (" VELMORA_VERSION_STRING ")\n");
-    return kOk;
-  }
-  const Mode mode = a.modes.empty() ? Mode::Report : a.modes[0];
-  if (mode == Mode::Report || mode == Mode::Netlist) return RunReport(a, mode, out);
-  return RunExplorer(a, mode, out);
+  Settings settings;
+  if (const int code = ReadSettings(texts, settings); code != kOk) return code;
+  return RunMode(settings, out);
 }
 
 // Runs the program with standard output written through one checked writer:

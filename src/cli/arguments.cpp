@@ -1,0 +1,138 @@
+#include "cli/arguments.h"
+
+#include <string_view>
+
+#include "cli/diagnostics.h"
+#include "common/utf.h"
+
+namespace velmora::cli {
+namespace {
+
+using common::Utf16ToUtf8;
+using Text = std::optional<std::u16string> OptionTexts::*;
+
+// The options that always take a value: "--name T" or "--name=T".
+struct ValueOption {
+  const char* name;
+  Text text;
+};
+constexpr ValueOption kValueOptions[] = {
+    {"--zo", &OptionTexts::zo},          {"--gain", &OptionTexts::gain},
+    {"--r1", &OptionTexts::r1},          {"--r3", &OptionTexts::r3},
+    {"--r5", &OptionTexts::r5},          {"--series", &OptionTexts::series},
+    {"--series-list", &OptionTexts::seriesList},
+    {"--format", &OptionTexts::format},  {"--samples", &OptionTexts::samples},
+    {"--seed", &OptionTexts::seed},      {"--dist", &OptionTexts::dist}};
+
+// The modes whose value may be left out: "--name", "--name V" when the next
+// argument does not start with "--", or "--name=V".
+struct ModeOption {
+  const char* name;
+  Mode mode;
+  Text text;
+};
+constexpr ModeOption kModeOptions[] = {{"--tolerance", Mode::Tolerance, &OptionTexts::tolerance},
+                                       {"--netlist", Mode::Netlist, &OptionTexts::netlist}};
+
+// Refuses a text with a control character: taken into a report or a table
+// it could forge lines there, and echoed raw it would drive the terminal.
+int CheckText(std::string_view option, const std::u16string& text) {
+  for (const char16_t c : text) {
+    if (IsControl(c)) {
+      WriteErr("velmora-cli: " + std::string(option) + ": " + Quoted(text) + " contains a control character\n");
+      return kBadValue;
+    }
+  }
+  return kOk;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+// Reads args[i] as the option `name`: "NAME=V", or NAME with the next
+// argument as its value (when the value is `optional`, only a next argument
+// that does not start with "--", and none is needed). Advances i past the
+// value it took. Returns false when args[i] is not this option; otherwise
+// sets `code` to kOk, or after the message to kUsage (no value) or kBadValue
+// (a control character in the value).
+bool TakeValue(const std::vector<std::u16string>& args, std::size_t& i, std::string_view name, bool optional,
+               std::optional<std::u16string>& value, int& code) {
+  const std::string arg = Utf16ToUtf8(args[i]);
+  code = kOk;
+  if (StartsWith(arg, std::string(name) + "=")) {
+    value = args[i].substr(name.size() + 1);
+  } else if (arg != name) {
+    return false;
+  } else if (i + 1 < args.size() && !(optional && args[i + 1].rfind(u"--", 0) == 0)) {
+    value = args[++i];
+  } else if (!optional) {
+    code = Usage(std::string(name) + " needs a value");
+    return true;
+  } else {
+    return true;
+  }
+  code = CheckText(name, *value);
+  return true;
+}
+
+// Refuses the options given for a mode that was not chosen, and more than one mode.
+int CheckCombination(const OptionTexts& t, std::size_t modes) {
+  if (modes > 1) return Usage("choose one of --all-series, --candidates, --tolerance and --netlist");
+  const struct {
+    bool given;
+    const char* option;
+    Mode needs;
+    const char* needsName;
+  } belongs[] = {{t.seriesList.has_value(), "--series-list", Mode::AllSeries, "--all-series"},
+                 {t.samples.has_value(), "--samples", Mode::Tolerance, "--tolerance"},
+                 {t.seed.has_value(), "--seed", Mode::Tolerance, "--tolerance"},
+                 {t.dist.has_value(), "--dist", Mode::Tolerance, "--tolerance"}};
+  for (const auto& b : belongs) {
+    if (b.given && t.mode != b.needs) return Usage(std::string(b.option) + " needs " + b.needsName);
+  }
+  if (t.format && (t.mode == Mode::Report || t.mode == Mode::Netlist))
+    return Usage("--format needs --all-series, --candidates or --tolerance");
+  if (t.series && t.mode == Mode::AllSeries)
+    return Usage("--all-series takes its series from --series-list, not --series");
+  return kOk;
+}
+
+}  // namespace
+
+int ParseArguments(const std::vector<std::u16string>& args, OptionTexts& texts) {
+  std::size_t modes = 0;
+  auto choose = [&](Mode mode) {
+    if (modes++ == 0) texts.mode = mode;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string arg = Utf16ToUtf8(args[i]);
+    if (arg == "--version" || arg == "--help" || arg == "-h") {
+      texts.request = arg == "--version" ? Request::Version : Request::Help;
+      return kOk;
+    }
+    if (arg == "--crlf") {
+      texts.crlf = true;
+      continue;
+    }
+    if (arg == "--all-series" || arg == "--candidates") {
+      choose(arg == "--all-series" ? Mode::AllSeries : Mode::Candidates);
+      continue;
+    }
+    bool matched = false;
+    int code = kOk;
+    for (const ModeOption& o : kModeOptions) {
+      if (!TakeValue(args, i, o.name, true, texts.*o.text, code)) continue;
+      choose(o.mode);
+      matched = true;
+      break;
+    }
+    for (const ValueOption& o : kValueOptions) {
+      if (matched) break;
+      matched = TakeValue(args, i, o.name, false, texts.*o.text, code);
+    }
+    if (!matched) return Usage("unknown argument " + Quoted(args[i]));
+    if (code != kOk) return code;
+  }
+  return CheckCombination(texts, modes);
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,36 @@
+// The first of velmora-cli's three steps: the command line split into the
+// texts of its options, before any of them is read as a value.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora::cli {
+
+enum class Mode { Report, AllSeries, Candidates, Tolerance, Netlist };
+
+// What the command line asks for: a run of `mode`, or a text about the program.
+enum class Request { Run, Help, Version };
+
+// The options' texts as given (the last one of an option given twice);
+// nullopt for an option that was not given.
+struct OptionTexts {
+  Request request = Request::Run;
+  Mode mode = Mode::Report;
+  bool crlf = false;
+  std::optional<std::u16string> zo, gain, r1, r3, r5, series;
+  std::optional<std::u16string> seriesList, format, samples, seed, dist;
+  std::optional<std::u16string> tolerance;  // the PCT of --tolerance, when it has one
+  std::optional<std::u16string> netlist;    // the PATH of --netlist, when it has one
+};
+
+// Splits `args` (the arguments after the program's name) into `texts`.
+// Returns kOk, or the exit code after a message on standard error: kUsage
+// for an unknown argument or a missing value, kBadValue for a text with a
+// control character, whichever comes first in `args`; then kUsage for
+// options that do not go together. The first --help, -h or --version ends
+// the reading: the arguments after it are not looked at.
+int ParseArguments(const std::vector<std::u16string>& args, OptionTexts& texts);
+
+}  // namespace velmora::cli

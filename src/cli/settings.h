@@ -1,0 +1,42 @@
+// The second of velmora-cli's three steps: every option text read into one
+// typed value, before anything is calculated.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "explore/explorer.h"
+#include "explore/table.h"
+#include "main/report.h"
+
+namespace velmora::cli {
+
+struct Settings {
+  Mode mode = Mode::Report;
+  std::string newline = "\n";  // "\r\n" with --crlf
+  // The captions and the five input texts as given, which the report quotes.
+  main::ReportSource texts = main::InitialWindowTexts();
+  std::u16string seriesText = u"24";  // as given, which the netlist quotes
+  explore::DesignInputs inputs;       // the five input values, none of them NaN
+  std::int32_t series = 24;           // steps per decade; 0: no series
+  std::vector<std::int32_t> seriesList;  // Mode::AllSeries: one row per entry
+  explore::TableFormat format = explore::TableFormat::Text;
+  explore::ToleranceSettings tolerance;  // Mode::Tolerance
+  // Mode::Netlist: the file for the netlist, the report going to standard
+  // output; nullopt: the netlist alone on standard output.
+  std::optional<std::u16string> netlistFile;
+};
+
+// Reads `texts` (a Request::Run from ParseArguments) into `settings`, in
+// this order: --format, --series, --tolerance's PCT, --samples, --seed,
+// --dist, the five inputs, --series-list. Returns kOk, or the exit code of
+// the first text that cannot be read, after its message: kBadValue for a
+// format or tolerance setting, kNotANumber for the inputs (each one that is
+// not a number is named). A series text that is not a whole number means no
+// series, with a note on standard error unless it is "" or "∞".
+int ReadSettings(const OptionTexts& texts, Settings& settings);
+
+}  // namespace velmora::cli
