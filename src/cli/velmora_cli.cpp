@@ -27,7 +27,7 @@
 #include "explore/table.h"
 #include "explore/tolerance.h"
 #include "main/design.h"
-#include "main/messages.h"
+#include "main/texts.h"
 #include "main/report.h"
 #include "main/version_text.h"
 #include "velmora_version.h"
@@ -153,10 +153,10 @@ int ReportOutcome(vm::DesignOutcome outcome) {
     case vm::DesignOutcome::NotANumber:
       return kNotANumber;
     case vm::DesignOutcome::R5TooLarge:
-      WriteErr(Lines(vm::kR5TooLargeText) + "\n");
+      WriteErr(Lines(vm::texts::R5TooLarge) + "\n");
       return kR5TooLarge;
     case vm::DesignOutcome::R3TooSmall:
-      WriteErr(Lines(vm::kR3TooSmallText) + "\n");
+      WriteErr(Lines(vm::texts::R3TooSmall) + "\n");
       return kR3TooSmall;
     case vm::DesignOutcome::Success:
       break;

@@ -25,3 +25,16 @@ function(expect_match what text regex)
     message(FATAL_ERROR "${what}: no match for ${regex} in\n${text}")
   endif()
 endfunction()
+
+# The user text NAME from src/main/texts.def, its \r\n turned into the line
+# end that a captured stderr shows (\n).
+get_filename_component(user_texts ${CMAKE_CURRENT_LIST_DIR}/../../src/main/texts.def ABSOLUTE)
+function(user_text name out_var)
+  file(STRINGS ${user_texts} entry ENCODING UTF-8 REGEX "^VELMORA_TEXT\\(${name},")
+  if(NOT entry)
+    message(FATAL_ERROR "no text ${name} in ${user_texts}")
+  endif()
+  string(REGEX REPLACE "^[^\"]*\"(.*)\"\\)$" "\\1" text "${entry}")
+  string(REPLACE "\\r\\n" "\n" text "${text}")
+  set(${out_var} "${text}" PARENT_SCOPE)
+endfunction()
