@@ -32,14 +32,11 @@ void CompareParse(const std::u16string& text) {
   if (!same) Fail("StrToValue", b, 0, 0);
 }
 
-void CompareTexts(double x, std::int32_t extra) {
-  for (const std::int32_t d : {3, 17, extra}) {
-    if (now::FixedDecimal(x, d) != before::FixedDecimal(x, d)) Fail("FixedDecimal", x, d, 0);
-  }
-  const std::int32_t shapes[][2] = {{8, 3}, {extra % 12, extra}};
-  for (const auto& [w, d] : shapes) {
-    if (now::FormatSI(x, w, d) != before::FormatSI(x, w, d)) Fail("FormatSI", x, w, d);
-    if (now::FormatPadded(x, w, d) != before::FormatPadded(x, w, d)) Fail("FormatPadded", x, w, d);
+void CompareTexts(double x, std::int32_t decimals, std::int32_t width) {
+  if (now::FixedDecimal(x, decimals) != before::FixedDecimal(x, decimals)) Fail("FixedDecimal", x, decimals, 0);
+  if (now::FormatSI(x, width, decimals) != before::FormatSI(x, width, decimals)) Fail("FormatSI", x, width, decimals);
+  if (now::FormatPadded(x, width, decimals) != before::FormatPadded(x, width, decimals)) {
+    Fail("FormatPadded", x, width, decimals);
   }
 }
 
@@ -55,13 +52,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CompareParse(wide);
   CompareParse(narrow);
 
-  const std::int32_t extra = size > 0 ? data[size - 1] % 24 - 2 : 0;  // -2 to 21
-  CompareTexts(now::StrToValue(wide), extra);
-  CompareTexts(now::StrToValue(narrow), extra);
-  for (std::size_t i = 0; i + 8 <= size && i < 32; i += 8) {
+  // The last byte picks the decimals (-2 to 21) and the width (0 to 12).
+  const std::uint8_t last = size > 0 ? data[size - 1] : 0;
+  const std::int32_t decimals = last % 24 - 2;
+  const std::int32_t width = last / 24 + 2 * (last % 2);
+  CompareTexts(now::StrToValue(wide), decimals, width);
+  CompareTexts(now::StrToValue(narrow), decimals, width);
+  for (std::size_t i = 0; i + 8 <= size && i < 16; i += 8) {
     double x;
     std::memcpy(&x, data + i, sizeof x);
-    CompareTexts(x, extra);
+    CompareTexts(x, decimals, width);
   }
   now::SetDecimalSeparator(u'.');
   return 0;
