@@ -1,20 +1,20 @@
 // Engineering numbers as text. Both directions are exact: parsing gives the
-// double nearest to the decimal written, and the fixed-decimal conversion
-// works from the exact value of the double. Two small exact-arithmetic paths
-// (a fixed-size big integer) cover long inputs and extreme exponents; the
-// everyday range runs on 64/128-bit integers.
+// double nearest to the decimal written (std::from_chars), and the
+// fixed-decimal conversion works from the exact value of the double
+// (std::to_chars). This file holds the reading and writing rules around them.
 //
 // Nothing here throws or traps: infinities and NaN are produced only where
 // the contract asks for them, and every intermediate stays finite.
 #include "common/numtext.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <bit>
+#include <charconv>
 #include <cmath>
-#include <algorithm>
-#include <cstring>
 #include <limits>
+#include <system_error>
 
 namespace velmora::common {
 namespace {
@@ -28,152 +28,13 @@ constexpr std::int32_t kMaxWidth = 1024;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // ---------------------------------------------------------------------------
-// Big unsigned integers of fixed capacity.
-
-// An unsigned integer of up to 4096 bits, little-endian 32-bit limbs. Every
-// caller below states why its numbers fit; the operations do not check.
-class BigUint {
- public:
-  static constexpr int kLimbs = 128;
-
-  BigUint() = default;
-  explicit BigUint(std::uint64_t v) {
-    while (v != 0) {
-      limb_[static_cast<std::size_t>(size_++)] = static_cast<std::uint32_t>(v);
-      v >>= 32;
-    }
-  }
-
-  bool IsZero() const { return size_ == 0; }
-
-  int BitLength() const {
-    if (size_ == 0) return 0;
-    return 32 * (size_ - 1) + static_cast<int>(std::bit_width(Limb(size_ - 1)));
-  }
-
-  // The low 64 bits.
-  std::uint64_t Low64() const {
-    std::uint64_t v = size_ > 0 ? Limb(0) : 0;
-    if (size_ > 1) v |= std::uint64_t{Limb(1)} << 32;
-    return v;
-  }
-
-  // *this = *this * factor + addend.
-  void MulAdd(std::uint32_t factor, std::uint32_t addend) {
-    std::uint64_t carry = addend;
-    for (int i = 0; i < size_; ++i) {
-      std::uint64_t t = std::uint64_t{Limb(i)} * factor + carry;
-      SetLimb(i, static_cast<std::uint32_t>(t));
-      carry = t >> 32;
-    }
-    if (carry != 0) SetLimb(size_++, static_cast<std::uint32_t>(carry));
-  }
-
-  void MulPow5(int exponent) {
-    constexpr std::uint32_t kPow5To13 = 1220703125;  // 5^13, the largest below 2^32
-    for (; exponent >= 13; exponent -= 13) MulAdd(kPow5To13, 0);
-    std::uint32_t rest = 1;
-    for (; exponent > 0; --exponent) rest *= 5;
-    MulAdd(rest, 0);
-  }
-
-  void ShiftLeft(int bits) {
-    if (size_ == 0 || bits <= 0) return;
-    const int limbs = bits / 32;
-    const int rest = bits % 32;
-    SetLimb(size_ + limbs, 0);
-    for (int i = size_ - 1; i >= 0; --i) {
-      const std::uint64_t wide = std::uint64_t{Limb(i)} << rest;
-      SetLimb(i + limbs + 1, Limb(i + limbs + 1) | static_cast<std::uint32_t>(wide >> 32));
-      SetLimb(i + limbs, static_cast<std::uint32_t>(wide));
-    }
-    for (int i = 0; i < limbs; ++i) SetLimb(i, 0);
-    size_ += limbs + 1;
-    Trim();
-  }
-
-  // Shifts right by `bits`; returns whether a non-zero bit was shifted out.
-  bool ShiftRight(int bits) {
-    if (bits <= 0) return false;
-    const int limbs = bits / 32;
-    const int rest = bits % 32;
-    if (limbs >= size_) {
-      const bool lost = size_ != 0;
-      size_ = 0;
-      return lost;
-    }
-    bool lost = false;
-    for (int i = 0; i < limbs; ++i) lost = lost || Limb(i) != 0;
-    if (rest != 0) lost = lost || (Limb(limbs) & ((std::uint32_t{1} << rest) - 1)) != 0;
-    for (int i = limbs; i < size_; ++i) {
-      std::uint64_t wide = Limb(i);
-      if (i + 1 < size_) wide |= std::uint64_t{Limb(i + 1)} << 32;
-      SetLimb(i - limbs, static_cast<std::uint32_t>(wide >> rest));
-    }
-    size_ -= limbs;
-    Trim();
-    return lost;
-  }
-
-  // *this -= other; requires *this >= other.
-  void Subtract(const BigUint& other) {
-    std::int64_t borrow = 0;
-    for (int i = 0; i < size_; ++i) {
-      std::int64_t t = std::int64_t{Limb(i)} - borrow - (i < other.size_ ? std::int64_t{other.Limb(i)} : 0);
-      borrow = t < 0 ? 1 : 0;
-      if (t < 0) t += std::int64_t{1} << 32;
-      SetLimb(i, static_cast<std::uint32_t>(t));
-    }
-    Trim();
-  }
-
-  friend int Compare(const BigUint& a, const BigUint& b) {
-    if (a.size_ != b.size_) return a.size_ < b.size_ ? -1 : 1;
-    for (int i = a.size_ - 1; i >= 0; --i) {
-      if (a.Limb(i) != b.Limb(i)) return a.Limb(i) < b.Limb(i) ? -1 : 1;
-    }
-    return 0;
-  }
-
- private:
-  std::uint32_t Limb(int i) const { return limb_[static_cast<std::size_t>(i)]; }
-  void SetLimb(int i, std::uint32_t v) { limb_[static_cast<std::size_t>(i)] = v; }
-  void Trim() {
-    while (size_ > 0 && Limb(size_ - 1) == 0) --size_;
-  }
-
-  std::array<std::uint32_t, kLimbs> limb_{};
-  int size_ = 0;
-};
-
-// floor(num / den) for a quotient known to be below 2^qbits (qbits <= 64);
-// num is left holding the remainder. Needs room for den * 2^(qbits-1).
-std::uint64_t DivideSmallQuotient(BigUint& num, const BigUint& den, int qbits) {
-  BigUint shifted = den;
-  shifted.ShiftLeft(qbits - 1);
-  std::uint64_t quotient = 0;
-  for (int bit = qbits - 1; bit >= 0; --bit) {
-    if (Compare(num, shifted) >= 0) {
-      num.Subtract(shifted);
-      quotient |= std::uint64_t{1} << bit;
-    }
-    shifted.ShiftRight(1);
-  }
-  return quotient;
-}
-
-// Powers of ten that doubles hold exactly.
-constexpr std::array<double, 23> kExactPow10 = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// ---------------------------------------------------------------------------
 // Decimal to double.
 
 // Enough significant digits to decide the rounding of any decimal number:
 // a point halfway between two doubles has at most 768 significant digits,
 // so the first 800 digits plus one "something non-zero follows" digit
-// compare with every halfway point exactly as the whole number does.
+// round exactly as the whole number does. The bound keeps the converter's
+// text on the stack whatever the length of the input.
 constexpr int kMaxDigits = 800;
 
 // The digits of a decimal number as they are read, with the count of those
@@ -185,7 +46,7 @@ class DecimalDigits {
     if (fraction) ++fraction_digits_;
     if (count_ == 0 && digit == 0) return;  // leading zero
     if (count_ < kMaxDigits) {
-      digits_[static_cast<std::size_t>(count_++)] = static_cast<std::uint8_t>(digit);
+      text_[static_cast<std::size_t>(count_++)] = static_cast<char>('0' + digit);
     } else {
       ++dropped_;
       if (digit != 0) sticky_ = true;
@@ -195,106 +56,42 @@ class DecimalDigits {
   bool any() const { return any_; }
   std::int64_t fraction_digits() const { return fraction_digits_; }
 
-  // The significant digits and the power of ten that gives the number's
-  // value (digits * 10^power) for a written exponent; digits past the
-  // buffer are replaced by a final 1 when any of them is non-zero.
-  int Finish(std::int64_t exponent, std::int64_t* power) {
-    *power = exponent - fraction_digits_ + dropped_;
+  // The double nearest to the digits times 10^(exponent - fraction digits)
+  // (ties to even), positive; NaN when it rounds beyond the largest double.
+  // Digits past the buffer are replaced by a final 1 when any of them is
+  // non-zero.
+  double Value(std::int64_t exponent) {
+    std::int64_t power = exponent - fraction_digits_ + dropped_;
     int count = count_;
     if (sticky_) {
-      digits_[static_cast<std::size_t>(count++)] = 1;
-      --*power;
+      text_[static_cast<std::size_t>(count++)] = '1';
+      --power;
     }
-    return count;
+    if (count == 0) return 0.0;
+    // The number lies in [10^(magnitude-1), 10^magnitude): beyond these
+    // bounds it is out of range or under half the smallest subnormal, and
+    // within them the power has at most four digits.
+    const std::int64_t magnitude = count + power;
+    if (magnitude > 310) return kNaN;
+    if (magnitude < -330) return 0.0;
+    char* const first = text_.data();
+    char* last = first + count;
+    *last++ = 'e';
+    last = std::to_chars(last, first + text_.size(), power).ptr;
+    double value = 0.0;
+    const std::from_chars_result read = std::from_chars(first, last, value);
+    if (read.ec == std::errc::result_out_of_range) return magnitude > 0 ? kNaN : 0.0;
+    return read.ec != std::errc{} || std::isinf(value) ? kNaN : value;
   }
-  const std::uint8_t* digits() const { return digits_.data(); }
 
  private:
-  std::array<std::uint8_t, kMaxDigits + 1> digits_{};
+  std::array<char, kMaxDigits + 8> text_;  // digits, a sticky 1, "e-1131"
   int count_ = 0;
   std::int64_t fraction_digits_ = 0;
   std::int64_t dropped_ = 0;
   bool sticky_ = false;
   bool any_ = false;
 };
-
-// The double built from q * 2^e (q < 2^53, e >= -1074, q >= 2^52 unless
-// e == -1074), or NaN when it reaches 2^1024.
-double AssembleDouble(std::uint64_t q, int e) {
-  constexpr std::uint64_t kHidden = std::uint64_t{1} << 52;
-  if (q < kHidden) return std::bit_cast<double>(q);  // subnormal or zero
-  const int biased = e + 52 + 1023;
-  if (biased >= 2047) return kNaN;
-  return std::bit_cast<double>((static_cast<std::uint64_t>(biased) << 52) | (q - kHidden));
-}
-
-// floor(log2(num / den)) for non-zero num and den.
-int FloorLog2Ratio(const BigUint& num, const BigUint& den) {
-  const int diff = num.BitLength() - den.BitLength();
-  BigUint a = num;
-  BigUint b = den;
-  if (diff >= 0) {
-    b.ShiftLeft(diff);
-  } else {
-    a.ShiftLeft(-diff);
-  }
-  return Compare(a, b) >= 0 ? diff : diff - 1;
-}
-
-// The double nearest to digits * 10^power (ties to even), positive; NaN when
-// it rounds beyond the largest double. `digits` holds `count` decimal digits
-// (0..9, count <= kMaxDigits + 1).
-double NearestDouble(const std::uint8_t* digits, int count, std::int64_t power) {
-  while (count > 0 && digits[count - 1] == 0) {
-    --count;
-    ++power;
-  }
-  if (count == 0) return 0.0;
-  if (count + power > 310) return kNaN;  // at least 10^310
-  if (count + power < -330) return 0.0;  // below 10^-330, under half the smallest subnormal
-  const int p = static_cast<int>(power);
-
-  if (count <= 15 && p >= -22 && p <= 22) {
-    // Both operands exact, one rounding.
-    std::uint64_t n = 0;
-    for (int i = 0; i < count; ++i) n = n * 10 + digits[i];
-    const double mantissa = static_cast<double>(n);
-    return p >= 0 ? mantissa * kExactPow10[static_cast<std::size_t>(p)]
-                  : mantissa / kExactPow10[static_cast<std::size_t>(-p)];
-  }
-
-  // value = num / den exactly. Sizes: num < 10^310 (~1030 bits) when p >= 0;
-  // otherwise num < 10^801 and den = 10^-p with -p <= 1131 (~3760 bits).
-  BigUint num;
-  for (int i = 0; i < count; ++i) num.MulAdd(10, digits[i]);
-  BigUint den(1);
-  if (p >= 0) {
-    num.MulPow5(p);
-    num.ShiftLeft(p);
-  } else {
-    den.MulPow5(-p);
-    den.ShiftLeft(-p);
-  }
-  const int log2 = FloorLog2Ratio(num, den);
-  if (log2 >= 1024) return kNaN;
-  // Scale so that the quotient holds 53 bits (fewer in the subnormal range).
-  int e = log2 - 52;
-  if (e < -1074) e = -1074;
-  if (e < 0) {
-    num.ShiftLeft(-e);  // at most 2661 + 1074 bits
-  } else {
-    den.ShiftLeft(e);
-  }
-  std::uint64_t q = DivideSmallQuotient(num, den, 54);  // q < 2^53
-  num.ShiftLeft(1);
-  const int half = Compare(num, den);
-  if (half > 0 || (half == 0 && (q & 1) != 0)) ++q;
-  if (q == std::uint64_t{1} << 53) {
-    q >>= 1;
-    ++e;
-  }
-  return AssembleDouble(q, e);
-}
 
 // The number as read by the number syntax (and the RKM digits, which count as
 // fraction digits).
@@ -392,12 +189,7 @@ constexpr std::int64_t kPowerTooLarge = 632;
 double NumberValue(ReadNumber& number) {
   const std::int64_t written_power = number.exponent - number.digits.fraction_digits();
   if (written_power >= kPowerTooLarge) return kNaN;
-  double value = 0.0;
-  if (written_power > -kPowerTooLarge) {
-    std::int64_t power = 0;
-    const int count = number.digits.Finish(number.exponent, &power);
-    value = NearestDouble(number.digits.digits(), count, power);
-  }
+  const double value = written_power > -kPowerTooLarge ? number.digits.Value(number.exponent) : 0.0;
   return number.negative ? -value : value;
 }
 
@@ -441,142 +233,37 @@ std::u16string_view TrimControls(std::u16string_view text) {
 // ---------------------------------------------------------------------------
 // Double to decimal digits.
 
-// A finite non-zero |x| as m * 2^q with m below 2^53.
-struct Binary {
-  std::uint64_t m;
-  int q;
-};
-
-Binary Decompose(double x) {
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-  if (biased == 0) return {fraction, -1074};
-  return {fraction | (std::uint64_t{1} << 52), biased - 1075};
-}
-
-// floor(m * 2^q * 10^s) and whether that floor is inexact; `large` instead
-// when the product is at least 2^63 (then it is at least 10^18).
-struct ScaledFloor {
-  std::uint64_t floor = 0;
-  bool inexact = false;
-  bool large = false;
-};
-
-constexpr std::array<std::uint64_t, 28> MakePow5() {
-  std::array<std::uint64_t, 28> p{};
-  p[0] = 1;
-  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 5;
-  return p;
-}
-constexpr std::array<std::uint64_t, 28> kPow5 = MakePow5();  // 5^27 < 2^63
-
-using Uint128 = unsigned __int128;
-
-// The everyday case, 0 <= s <= 27: m * 5^s < 2^116 fits in 128 bits.
-ScaledFloor ScaleSmall(std::uint64_t m, int q, int s) {
-  const Uint128 n = Uint128{m} * kPow5[static_cast<std::size_t>(s)];
-  const int t = q + s;  // the product is n * 2^t
-  ScaledFloor r;
-  if (t >= 0) {
-    if (t >= 63 || (n >> (63 - t)) != 0) {
-      r.large = true;
-    } else {
-      r.floor = static_cast<std::uint64_t>(n << t);
-    }
-    return r;
-  }
-  const int shift = -t;
-  if (shift >= 128) {
-    r.inexact = n != 0;
-    return r;
-  }
-  const Uint128 whole = n >> shift;
-  r.inexact = (n & ((Uint128{1} << shift) - 1)) != 0;
-  if ((whole >> 63) != 0) {
-    r.large = true;
-  } else {
-    r.floor = static_cast<std::uint64_t>(whole);
-  }
-  return r;
-}
-
-// Any s from -292 to 342, with big integers: m * 5^s stays below 2^850 and
-// m * 2^q below 2^1024; the divisor 5^-s below 2^680.
-ScaledFloor ScaleBig(std::uint64_t m, int q, int s) {
-  ScaledFloor r;
-  BigUint n(m);
-  if (s >= 0) {
-    n.MulPow5(s);
-    const int t = q + s;
-    if (t >= 0) {
-      if (n.BitLength() + t > 63) {
-        r.large = true;
-        return r;
-      }
-      n.ShiftLeft(t);
-    } else {
-      r.inexact = n.ShiftRight(-t);
-    }
-    if (n.BitLength() > 63) {
-      r.large = true;
-    } else {
-      r.floor = n.Low64();
-    }
-    return r;
-  }
-  // m * 2^q / 10^k = (m * 2^(q-k)) / 5^k.
-  const int k = -s;
-  BigUint den(1);
-  den.MulPow5(k);
-  const int shift = q - k;
-  if (shift >= 0) {
-    n.ShiftLeft(shift);
-  } else {
-    den.ShiftLeft(-shift);
-  }
-  const int diff = n.BitLength() - den.BitLength();  // quotient in [2^(diff-1), 2^(diff+1))
-  if (diff >= 64) {
-    r.large = true;
-    return r;
-  }
-  if (diff < -1) {
-    r.inexact = true;  // 0 < quotient < 1
-    return r;
-  }
-  const std::uint64_t quotient = DivideSmallQuotient(n, den, 64);
-  if ((quotient >> 63) != 0) {
-    r.large = true;
-  } else {
-    r.floor = quotient;
-    r.inexact = !n.IsZero();
-  }
-  return r;
-}
-
-ScaledFloor ScaleByPow10(const Binary& b, int s) {
-  return (s >= 0 && s <= 27) ? ScaleSmall(b.m, b.q, s) : ScaleBig(b.m, b.q, s);
-}
-
-// The double nearest to the integer `floor` plus a fraction that is non-zero
-// when `inexact` (ties to even), for 2^56 <= floor < 2^60: the low 4 to 7
-// bits go.
-std::uint64_t RoundTo53Bits(std::uint64_t floor, bool inexact) {
-  const int drop = static_cast<int>(std::bit_width(floor)) - 53;
-  const std::uint64_t unit = std::uint64_t{1} << drop;
-  const std::uint64_t low = floor & (unit - 1);
-  const std::uint64_t half = unit >> 1;
-  std::uint64_t kept = floor - low;
-  const bool odd = (kept & unit) != 0;
-  if (low > half || (low == half && (inexact || odd))) kept += unit;
-  return kept;
-}
-
 constexpr std::uint64_t kPow10_17 = 100000000000000000ULL;
 constexpr std::uint64_t kPow10_18 = 1000000000000000000ULL;
 
-// floor(n * log10(2)) for |n| up to about 1600.
-int FloorLog10Pow2(int n) { return (n * 78913) >> 18; }
+// The value of `count` decimal digits.
+std::uint64_t DigitValue(const char* digits, int count) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < count; ++i) v = v * 10 + static_cast<std::uint64_t>(digits[i] - '0');
+  return v;
+}
+
+// The most significant digits the exact decimal value of a double can have
+// (767), with room to spare.
+constexpr int kExactDigits = 780;
+
+// The multiple of `spacing` nearest to the exact product P = |x| * 10^k of
+// the expansion when P rounded to an integer is `halfway`, the midpoint of
+// two such multiples: the exact digits of x tell whether P lies below it,
+// above it or on it (then the even multiple).
+std::uint64_t ResolveHalfway(double x, std::uint64_t halfway, std::uint64_t spacing) {
+  std::array<char, kExactDigits + 16> text;  // "d." digits "e-324"
+  const char* const end = std::to_chars(text.data(), text.data() + text.size(), std::fabs(x),
+                                        std::chars_format::scientific, kExactDigits - 1).ptr;
+  text[1] = text[0];  // the digits without the point, from text[1]
+  const std::uint64_t floor = DigitValue(&text[1], 18);
+  bool inexact = false;
+  for (const char* p = &text[19]; p < end && *p != 'e'; ++p) inexact = inexact || *p != '0';
+  const std::uint64_t below = halfway - spacing / 2;
+  if (floor < halfway) return below;
+  if (inexact) return below + spacing;
+  return (below / spacing) % 2 == 0 ? below : below + spacing;
+}
 
 // The 18-digit expansion |x| = 0.D * 10^exponent.
 struct Expansion {
@@ -585,38 +272,32 @@ struct Expansion {
 };
 
 // D is the exact product |x| * 10^(18 - exponent) rounded to a double (an
-// integer of 18 digits); x finite and non-zero.
+// integer of 18 digits; the doubles there lie 16 to 128 apart); x finite and
+// non-zero. The product rounded to an integer rounds to the same double
+// unless it is itself a midpoint between two of them.
 Expansion Expand(double x) {
-  const Binary b = Decompose(x);
-  // |x| lies in [2^(e2-1), 2^e2); the exponent sought is one of the two
-  // next to the estimate, and the loop walks towards it (both tests are
-  // monotone in the exponent, so it cannot come back).
-  const int e2 = static_cast<int>(std::bit_width(b.m)) + b.q;
-  int exponent = FloorLog10Pow2(e2 - 1) + 1;
-  ScaledFloor sc;
-  for (;;) {
-    sc = ScaleByPow10(b, 18 - exponent);
-    if (!sc.large && sc.floor >= kPow10_18 && sc.floor / 10 < kPow10_18) {
-      // One digit too many: floor(P / 10) comes from floor(P) directly.
-      sc.inexact = sc.inexact || sc.floor % 10 != 0;
-      sc.floor /= 10;
-      ++exponent;
-    }
-    if (sc.large || sc.floor >= kPow10_18) {
-      ++exponent;
-    } else if (sc.floor < kPow10_17) {
-      --exponent;
-    } else {
-      break;
-    }
+  std::array<char, 32> text;  // "d." 17 digits "e-324"
+  const char* const end = std::to_chars(text.data(), text.data() + text.size(), std::fabs(x),
+                                        std::chars_format::scientific, 17).ptr;
+  std::uint64_t d = DigitValue(text.data(), 1) * kPow10_17 + DigitValue(&text[2], 17);
+  const char* p = &text[20];  // past "e"
+  const bool negative = *p++ == '-';
+  int exponent = static_cast<int>(DigitValue(p, static_cast<int>(end - p)));
+  exponent = (negative ? -exponent : exponent) + 1;
+  const std::uint64_t spacing = std::uint64_t{1} << (std::bit_width(d) - 53);
+  const std::uint64_t low = d & (spacing - 1);
+  if (low == spacing / 2) {
+    d = ResolveHalfway(x, d, spacing);
+  } else {
+    d = d - low + (low > spacing / 2 ? spacing : 0);
   }
-  std::uint64_t d = RoundTo53Bits(sc.floor, sc.inexact);
   if (d == kPow10_18) {  // rounded up to the next power of ten
     d = kPow10_17;
     ++exponent;
   }
   return {d, exponent};
 }
+
 
 constexpr std::array<std::uint64_t, 19> MakePow10() {
   std::array<std::uint64_t, 19> p{};

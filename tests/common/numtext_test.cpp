@@ -177,6 +177,8 @@ TEST_F(NumText, FixedDecimalRounding) {
       {0.1, 17, u"0.10000000000000000"},  // expansion 100000000000000000, not ...0055
       {1.00006103515625, 16, u"1.0000610351562499"},  // product ends in ...5000: a tie, to even (...4992)
       {1.00018310546875, 16, u"1.0001831054687501"},  // tie to even upwards (...5008)
+      {83.9814, 15, u"83.981400000000000"},   // product 839813999999999936.108: a midpoint once rounded, above it
+      {2769.68, 13, u"2769.6799999999997"},   // product 276967999999999983.63: a midpoint once rounded, below it
       {1.0 / 3, 18, u"0.33333333333333331"}, {12.5, 20, u"12.50"}, {12.5, 19, u"12.50"},
       {9.9996, 3, u"10.000"},  {999.9996, 3, u"1000.000"}, {0.0006, 3, u"0.001"}, {-0.0006, 3, u"-0.001"},
       {-0.0004, 3, u"0.000"},  {-0.0, 3, u"0.000"},     {0.0, 0, u"0"},          {0.00006, 3, u"0.000"},
@@ -216,6 +218,125 @@ TEST_F(NumText, FormatSIAndFormatFixed) {
   EXPECT_EQ(FormatSI(1.0, INT32_MIN, 1), u"1.0");
   EXPECT_EQ(FormatPadded(1.0, INT32_MAX, 0).size(), 1024u);  // padding is capped
   EXPECT_EQ(FormatFixed(kNaN, INT32_MAX, 0).size(), 1024u);
+}
+
+// A deterministic stream (SplitMix64), the same under every compiler and C library.
+class Stream {
+ public:
+  explicit Stream(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t Next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+  }
+  int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
+  bool OneIn(int n) { return Below(n) == 0; }
+
+ private:
+  std::uint64_t state_;
+};
+
+// Texts in and around the number syntax: prefixes, RKM, dropped commas and
+// spaces, long digit strings, exponents at the cap and at the power limits
+// (which count fraction digits), trimmed controls and stray characters.
+std::u16string NumberText(Stream& r) {
+  std::u16string t;
+  auto digits = [&](int n) {
+    for (int i = 0; i < n; ++i) t += static_cast<char16_t>(u'0' + r.Below(10));
+  };
+  auto length = [&]() {
+    if (r.OneIn(16)) return 780 + r.Below(r.OneIn(3) ? 900 : 60);
+    return r.Below(r.OneIn(4) ? 24 : 6);
+  };
+  if (r.OneIn(8)) t += std::u16string_view(u"\t\n \x01\x1F").substr(static_cast<std::size_t>(r.Below(5)), 1);
+  if (r.OneIn(4)) t += r.OneIn(3) ? u'+' : u'-';
+  if (r.OneIn(6)) t.append(static_cast<std::size_t>(r.Below(4)), u'0');
+  digits(length());
+  int fraction = 0;
+  if (r.OneIn(2)) {
+    t += u'.';
+    fraction = length();
+    digits(fraction);
+  }
+  if (r.OneIn(3)) {
+    t += r.OneIn(2) ? u'e' : u'E';
+    const int near[] = {0, 10, 22, 300, 308, 309, 323, 324, 325, 340, 631 - fraction, 632 - fraction, 1024, 1025};
+    int e = near[r.Below(14)] + r.Below(5) - 2;
+    if (r.OneIn(2)) e = -e;
+    if (e < 0 || r.OneIn(4)) t += e < 0 ? u'-' : u'+';
+    if (r.OneIn(8)) t += u'0';
+    for (char c : std::to_string(e < 0 ? -e : e)) t += static_cast<char16_t>(c);
+  }
+  if (r.OneIn(3)) {
+    const std::u16string_view letters = u"pnumkMgtPNUKGTR\u03BC\uFF4B\uFF2D\uFF55\uFF50\uFF34\u00B5\u03A9x";
+    t += letters[static_cast<std::size_t>(r.Below(static_cast<int>(letters.size())))];
+    if (r.OneIn(2)) digits(r.Below(5));
+  }
+  if (r.OneIn(8)) {  // commas and spaces anywhere
+    for (int n = r.Below(4); n >= 0; --n) {
+      t.insert(static_cast<std::size_t>(r.Below(static_cast<int>(t.size()) + 1)), 1, r.OneIn(2) ? u',' : u' ');
+    }
+  }
+  if (r.OneIn(16) && !t.empty()) {  // one stray character
+    const std::u16string_view junk = u"+-.eE,k 0\u3000\uFF10\xD835";
+    t[static_cast<std::size_t>(r.Below(static_cast<int>(t.size())))] =
+        r.OneIn(4) ? static_cast<char16_t>(r.Next()) : junk[static_cast<std::size_t>(r.Below(static_cast<int>(junk.size())))];
+  }
+  if (r.OneIn(8)) t += r.OneIn(2) ? u'\r' : u' ';
+  return t;
+}
+
+// Doubles across the whole range: any bit pattern, and decimal halves and
+// their neighbours at every scale the display meets, where rounding is decided.
+double NumberDouble(Stream& r) {
+  constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+                               1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  double x = 0;
+  switch (r.Below(4)) {
+    case 0: x = std::bit_cast<double>(r.Next()); break;
+    case 1: x = static_cast<double>(r.Below(2000000)) / kPow10[r.Below(23)]; break;  // typed values
+    default: {
+      const double half = static_cast<double>(r.Below(100000000)) + 0.5;
+      const int scale = r.Below(45) - 22;
+      x = scale < 0 ? half / kPow10[-scale] : half * kPow10[scale];
+      x = std::bit_cast<double>(std::bit_cast<std::uint64_t>(x) + static_cast<std::uint64_t>(r.Below(5)) - 2);
+    }
+  }
+  return r.OneIn(2) ? -x : x;
+}
+
+// The hash below was produced by the earlier, hand-written exact conversions: it is their behaviour, recorded.
+TEST_F(NumText, ConversionsKeepTheirRecordedBehaviour) {
+  constexpr std::int32_t kDecimals[] = {-1, 0, 1, 2, 3, 3, 3, 4, 5, 8, 12, 16, 17, 18, 19, 40};
+  std::uint64_t hash = 0xCBF29CE484222325ULL;  // FNV-1a
+  auto add_bytes = [&hash](const void* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+      hash = (hash ^ static_cast<const unsigned char*>(data)[i]) * 0x100000001B3ULL;
+    }
+  };
+  auto add_value = [&](double v) {
+    const std::uint64_t bits = std::isnan(v) ? 0x7FF8000000000000ULL : std::bit_cast<std::uint64_t>(v);
+    add_bytes(&bits, sizeof bits);
+  };
+  auto add_text = [&](const std::u16string& text) {
+    add_bytes(text.data(), text.size() * sizeof(char16_t));
+    add_bytes("|", 1);
+  };
+  Stream r(0x5EED);
+  for (int i = 0; i < 300000; ++i) {
+    SetDecimalSeparator(i % 7 == 6 ? u',' : u'.');
+    const std::u16string text = NumberText(r);
+    const double parsed = StrToValue(text);
+    add_value(parsed);
+    const double x = NumberDouble(r);
+    const std::int32_t decimals = kDecimals[r.Below(16)];
+    add_text(FixedDecimal(x, decimals));
+    add_text(FormatSI(x, r.Below(12), decimals));
+    add_text(FormatSI(parsed, 8, 3));
+    add_value(StrToValue(FixedDecimal(x, 17)));
+  }
+  EXPECT_EQ(hash, 0x58A031AFCA6BF288ULL) << std::hex << hash;
 }
 
 #ifndef _WIN32
