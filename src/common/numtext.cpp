@@ -271,11 +271,68 @@ struct Expansion {
   int exponent;
 };
 
+constexpr std::array<std::uint64_t, 20> MakePow10() {
+  std::array<std::uint64_t, 20> p{};
+  p[0] = 1;
+  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
+  return p;
+}
+constexpr std::array<std::uint64_t, 20> kPow10 = MakePow10();  // up to 10^19
+
+// The expansion of the everyday magnitudes, 0.01 <= |x| < 10^17 or so, in
+// 128-bit integers: |x| = m 2^q, and with s = 18 - exponent <= 19 the
+// product m 10^s fits in 128 bits, so P = |x| 10^s is known exactly (its
+// integer part and whether a fraction follows) and rounds to the nearest
+// double, ties to even, as Expand defines D. False outside that range.
+bool ExpandInIntegers(double x, Expansion& out) {
+  int binary_exponent = 0;
+  const double fraction = std::frexp(std::fabs(x), &binary_exponent);  // |x| = fraction 2^e, fraction in [0.5, 1)
+  if (binary_exponent < -6 || binary_exponent > 56) return false;
+  const auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 53));  // exact: 53 bits
+  const int q = binary_exponent - 53;
+  // 10^(exponent - 1) <= |x| < 10^exponent: a first guess from the binary
+  // exponent (log10 2 < 78913 / 2^18), then one step either way on the exact product.
+  int exponent = ((binary_exponent - 1) * 78913 >> 18) + 1;
+  for (;;) {
+    const int s = 18 - exponent;
+    if (s < 0 || s > 19) return false;
+    const unsigned __int128 product = static_cast<unsigned __int128>(m) * kPow10[static_cast<std::size_t>(s)];
+    unsigned __int128 whole = product;
+    bool inexact = false;
+    if (q < 0) {
+      whole = product >> -q;
+      inexact = (product & ((static_cast<unsigned __int128>(1) << -q) - 1)) != 0;
+    } else {
+      whole = product << q;
+    }
+    if (whole < kPow10_17) {
+      --exponent;
+      continue;
+    }
+    if (whole >= kPow10_18) {
+      ++exponent;
+      continue;
+    }
+    auto d = static_cast<std::uint64_t>(whole);
+    const std::uint64_t spacing = std::uint64_t{1} << (std::bit_width(d) - 53);
+    const std::uint64_t low = d & (spacing - 1), half = spacing / 2;
+    d -= low;
+    if (low > half || (low == half && (inexact || (d / spacing) % 2 != 0))) d += spacing;
+    if (d == kPow10_18) {  // rounded up to the next power of ten
+      d = kPow10_17;
+      ++exponent;
+    }
+    out = {d, exponent};
+    return true;
+  }
+}
+
 // D is the exact product |x| * 10^(18 - exponent) rounded to a double (an
 // integer of 18 digits; the doubles there lie 16 to 128 apart); x finite and
 // non-zero. The product rounded to an integer rounds to the same double
 // unless it is itself a midpoint between two of them.
 Expansion Expand(double x) {
+  if (Expansion everyday; ExpandInIntegers(x, everyday)) return everyday;
   std::array<char, 32> text;  // "d." 17 digits "e-324"
   const char* const end = std::to_chars(text.data(), text.data() + text.size(), std::fabs(x),
                                         std::chars_format::scientific, 17).ptr;
@@ -298,14 +355,6 @@ Expansion Expand(double x) {
   return {d, exponent};
 }
 
-
-constexpr std::array<std::uint64_t, 19> MakePow10() {
-  std::array<std::uint64_t, 19> p{};
-  p[0] = 1;
-  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
-  return p;
-}
-constexpr std::array<std::uint64_t, 19> kPow10 = MakePow10();
 
 // The digits kept after rounding, value 0.K * 10^exponent; none for a value
 // that rounds to zero. At most 18 (17 and a carry).
