@@ -100,6 +100,45 @@ TEST(CheckedWriter, NothingWrittenIsNothingLost) {
   std::filesystem::remove(path);
 }
 
+#ifdef __GLIBC__
+// A stream over our own functions: its writes fail without setting errno, or
+// only its close fails (after every write went through).
+struct Sink {
+  bool writes_fail;
+  int close_errno;
+};
+
+std::FILE* StreamOver(Sink* sink) {
+  cookie_io_functions_t io{};
+  io.write = [](void* c, const char*, std::size_t size) -> ssize_t {
+    return static_cast<Sink*>(c)->writes_fail ? -1 : static_cast<ssize_t>(size);
+  };
+  io.close = [](void* c) {
+    const int e = static_cast<Sink*>(c)->close_errno;
+    if (e != 0) errno = e;
+    return e != 0 ? -1 : 0;
+  };
+  return fopencookie(sink, "w", io);
+}
+
+TEST(CheckedWriter, FailuresReportTheirOwnErrno) {
+  const struct { const char* what; Sink sink; std::size_t size; int want; } cases[] = {
+      {"write fails silently", {true, 0},       100000, EIO},  // more than the buffer
+      {"flush fails silently", {true, 0},       1,      EIO},
+      {"only the close fails", {false, ENOSPC}, 1,      ENOSPC},
+  };
+  for (auto c : cases) {
+    CheckedWriter out(StreamOver(&c.sink));
+    errno = ERANGE;  // stale values from elsewhere must not be reported
+    out.Write(std::string(c.size, 'x'));
+    errno = EDOM;
+    out.Flush();
+    out.Close();
+    EXPECT_EQ(out.error(), c.want) << c.what;
+  }
+}
+#endif
+
 #ifndef _WIN32
 TEST(CheckedWriter, AFullDevice) {
   for (const std::size_t size : {std::size_t{10}, std::size_t{100000}}) {  // buffered, and at once

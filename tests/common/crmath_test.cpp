@@ -97,6 +97,9 @@ TEST(CrExpLn, NearMidpointsFromASearch) {
       // 1 +- t, t = 2^-42 + 2^-47: t^2/2 is an odd multiple of half an ulp of
       // t, so ln = +-(t -+ t^2/2) lies on a midpoint but for t^3/3, 2^-85.5.
       {0x1.0000000000420p+0, 0x1.07ffffffffde0p-42},  {0x1.ffffffffff7c0p-1, -0x1.0800000000221p-42},
+      // The precise path starts from the nearest double to ln x, up to half an
+      // ulp away: the first term of its series matters here.
+      {0x1.395fa8aab4312p-1, -0x1.f6b5e9ed24911p-2}, {0x1.ff48c3b9e3659p-1, -0x1.6eba2f7ff20c8p-10},
   };
   for (const Case& c : exp_cases) EXPECT_TRUE(Same(CrExp(c.x), c.want)) << std::hexfloat << c.x;
   for (const Case& c : ln_cases) EXPECT_TRUE(Same(CrLn(c.x), c.want)) << std::hexfloat << c.x;
@@ -123,6 +126,7 @@ TEST(CrLn, SpecialsAndRangeEnds) {
       {1.0, 0.0},
       {2.0, 0x1.62e42fefa39efp-1},
       {0.5, -0x1.62e42fefa39efp-1},
+      {1.1, 0x1.8663f793c46ccp-4},
       {10.0, 0x1.26bb1bbb55516p+1},
       {kMin, -0x1.74385446d71c3p+9},  // -1074 ln 2
       {kMax, 0x1.62e42fefa39efp+9},
