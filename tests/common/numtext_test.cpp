@@ -145,13 +145,15 @@ TEST(Utf, ConversionsAtTheBoundaries) {
       {"\xE0\xA0\x80\xEF\xBF\xBF", u"\x800\xFFFF", kBoth}, {"\xE2\x88\x9E\xCE\xB7", u"∞η", kBoth},
       {"\xED\x9F\xBF\xEE\x80\x80", u"\xD7FF\xE000", kBoth},  // either side of the surrogates
       {"\xF0\x90\x80\x80", u"\xD800\xDC00", kBoth},  {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF", kBoth},
-      {"\xF0\x9D\x95\x9C", u"\U0001D55C", kBoth},
+      {"\xF0\x9D\x95\x9C", u"\U0001D55C", kBoth},  {"\xF1\x80\x80\x80", u"\xD8C0\xDC00", kBoth},
       {"\xC0\x80", u"\xFFFD\xFFFD", kFrom8},        {"\xE0\x9F\xBF", u"\xFFFD\xFFFD\xFFFD", kFrom8},  // overlong
       {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD", kFrom8},                     // a surrogate
+      {"\xED\xBF\xBF", u"\xFFFD\xFFFD\xFFFD", kFrom8},                     // the last one
       {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD", kFrom8},          // above U+10FFFF
       {"\xE2\x88", u"\xFFFD\xFFFD", kFrom8},       {"\x80\xF8\x88", u"\xFFFD\xFFFD\xFFFD", kFrom8},
       {"\xEF\xBF\xBD\xEF\xBF\xBD", u"\xDC00\xD800", kFrom16},  // lone low, lone high at the end
       {"\xEF\xBF\xBD" "A", u"\xDBFF" "A", kFrom16},
+      {"\xEF\xBF\xBD\xEE\x80\x80", u"\xD800\xE000", kFrom16},  // a high half before U+E000 pairs with nothing
   };
   for (const auto& c : cases) {
     if (c.way != kFrom16) {

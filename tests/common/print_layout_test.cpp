@@ -311,9 +311,9 @@ class ReferencePrinter {
 };
 
 // The units random texts are made of: letters, a space, a digit, an
-// ideograph, both surrogate halves (paired or stray), a zero-width space and
-// the four control characters (rarer).
-constexpr char16_t kUnits[] = {u'a', u'W', u' ', u'1', u'\u660E', 0xD83D, 0xDE00, u'\u200B',
+// ideograph, both surrogate halves (paired or stray; the low one at the
+// bottom of its range), a zero-width space and the four control characters (rarer).
+constexpr char16_t kUnits[] = {u'a', u'W', u' ', u'1', u'\u660E', 0xD83D, 0xDC00, u'\u200B',
                                u'\r', u'\n', u'\t', u'\f'};
 constexpr std::size_t kPrintable = 8;
 

@@ -91,7 +91,7 @@ TEST(StrToIntOrZero, AcceptedForms) {
       {u"0x18", 24},     {u"0X18", 24},      {u"-$18", -24},      {u"$FFFFFFFF", -1},
       {u"$80000000", -2147483647 - 1},       {u"-0x7fffffff", -2147483647},
       {u"2147483647", 2147483647},           {u"-2147483648", -2147483647 - 1},
-      {u"0", 0},         {u"3", 3},
+      {u"0", 0},         {u"3", 3},          {u"$a", 10},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(StrToIntOrZero(c.text), c.value);
