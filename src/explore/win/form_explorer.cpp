@@ -179,9 +179,10 @@ void TFormExplorer::Open(HINSTANCE instance, HWND owner, const MainLink& link, P
     Refresh();
   }
   ShowPage(page);
+  focus_ = Item(page == Page::Series ? IDC_EX_LIST : IDC_EX_TOL);
   ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(hwnd_);
-  SetFocus(Item(page == Page::Series ? IDC_EX_LIST : IDC_EX_TOL));
+  SetFocus(focus_);
 }
 
 void TFormExplorer::Follow() noexcept {
@@ -209,6 +210,18 @@ LRESULT TFormExplorer::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(font_);
+    case WM_ACTIVATE:
+      // As a dialog does: the focused control is kept while another window is
+      // active and gets the focus back (the default would give it to this
+      // window itself, where no key does anything).
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        if (HWND f = GetFocus(); f != nullptr && IsChild(hwnd_, f)) focus_ = f;
+      } else if (focus_ != nullptr && IsWindowVisible(focus_) && IsWindowEnabled(focus_)) {
+        SetFocus(focus_);
+      } else {
+        SetFocus(Item(page_ == Page::Series ? IDC_EX_LIST : IDC_EX_TOL));
+      }
+      return 0;
     case WM_COMMAND:
       OnCommand(GET_WM_COMMAND_ID(wParam, lParam), GET_WM_COMMAND_CMD(wParam, lParam));
       return 0;
@@ -454,8 +467,22 @@ void TFormExplorer::FillSeries() {
                    reinterpret_cast<LPARAM>(&item));
     }
   }
-  for (std::size_t i = 0; i < t.columns.size(); ++i)
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+  // Each column as wide as its widest cell or its heading.
+  for (std::size_t i = 0; i < t.columns.size(); ++i) {
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, i, LVSCW_AUTOSIZE);
+    const std::wstring heading = ToWide(common::Utf8ToUtf16(t.columns[i].heading));
+    const LRESULT cells = SendMessageW(list, LVM_GETCOLUMNWIDTH, i, 0);
+    const LRESULT head = SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(heading.c_str())) + 16;
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, i, std::max(cells, head) + 6);
+  }
+  // The row of the main window's series is the selected one.
+  const auto current = std::find(seriesList_.begin(), seriesList_.end(), inputs_->second);
+  if (current != seriesList_.end()) {
+    LVITEMW state{};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(current - seriesList_.begin()),
+                 reinterpret_cast<LPARAM>(&state));
+  }
 }
 
 void TFormExplorer::ChooseRow(int row) {
@@ -470,39 +497,36 @@ void TFormExplorer::CopySeries() {
 
 // ---- Tolerance ----
 
-bool TFormExplorer::ReadSettings(ToleranceSettings& s, bool quiet) {
-  auto refuse = [&](int id, std::u16string_view message) {
-    if (!quiet) {
-      common::MessageBoxCentered(ToWide(message), common::MsgDlgType::Warning, common::msgdlg::kOK, 0, hwnd_);
-      SetFocus(Item(id));
-      SendMessageW(Item(id), EM_SETSEL, 0, -1);
-    }
-    return false;
-  };
+std::optional<TFormExplorer::BadField> TFormExplorer::ReadSettings(ToleranceSettings& s) const {
   const double pct = ParseValue(common::WindowText(Item(IDC_EX_TOL)));
-  if (!(pct > 0.0 && pct < 100.0)) return refuse(IDC_EX_TOL, texts::ExplorerBadTolerance);
+  if (!(pct > 0.0 && pct < 100.0)) return BadField{IDC_EX_TOL, texts::ExplorerBadTolerance};
   s.pct = pct;
   s.distribution = SendMessageW(Item(IDC_EX_DIST), CB_GETCURSEL, 0, 0) == 1 ? Distribution::Normal : Distribution::Uniform;
   const std::optional<std::uint64_t> samples = ParseWhole(common::WindowText(Item(IDC_EX_SAMPLES)));
-  if (!samples || *samples == 0 || *samples > kMaxSamples) return refuse(IDC_EX_SAMPLES, texts::ExplorerBadSamples);
+  if (!samples || *samples == 0 || *samples > kMaxSamples) return BadField{IDC_EX_SAMPLES, texts::ExplorerBadSamples};
   s.samples = *samples;
   const std::optional<std::uint64_t> seed = ParseWhole(common::WindowText(Item(IDC_EX_SEED)));
-  if (!seed) return refuse(IDC_EX_SEED, texts::ExplorerBadSeed);
+  if (!seed) return BadField{IDC_EX_SEED, texts::ExplorerBadSeed};
   s.seed = *seed;
   const double zo = ParseValue(common::WindowText(Item(IDC_EX_ACCEPT_ZO)));
-  if (!(zo > 0.0 && zo < 100.0)) return refuse(IDC_EX_ACCEPT_ZO, texts::ExplorerBadAcceptZo);
+  if (!(zo > 0.0 && zo < 100.0)) return BadField{IDC_EX_ACCEPT_ZO, texts::ExplorerBadAcceptZo};
   s.acceptZoPct = zo;
   const double gain = ParseValue(common::WindowText(Item(IDC_EX_ACCEPT_GAIN)));
-  if (!(gain > 0.0 && std::isfinite(gain))) return refuse(IDC_EX_ACCEPT_GAIN, texts::ExplorerBadAcceptGain);
+  if (!(gain > 0.0 && std::isfinite(gain))) return BadField{IDC_EX_ACCEPT_GAIN, texts::ExplorerBadAcceptGain};
   s.acceptGainDb = gain;
-  return true;
+  return std::nullopt;
 }
 
 void TFormExplorer::StartAnalysis(bool quiet) {
   CancelAnalysis();  // a new Calculate replaces a running one
   ToleranceSettings settings;
-  if (!ReadSettings(settings, quiet)) {
+  if (const std::optional<BadField> bad = ReadSettings(settings)) {
+    // Nothing stays on show from settings that are no longer the box's.
     ClearAnalysis({});
+    if (quiet) return;
+    common::MessageBoxCentered(ToWide(bad->message), common::MsgDlgType::Warning, common::msgdlg::kOK, 0, hwnd_);
+    SetFocus(Item(bad->id));
+    SendMessageW(Item(bad->id), EM_SETSEL, 0, -1);
     return;
   }
   const SeriesRow design = inputs_ ? RunSeries(inputs_->first, inputs_->second) : SeriesRow{};
@@ -534,6 +558,13 @@ void TFormExplorer::StartAnalysis(bool quiet) {
   });
 }
 
+// Greys Cancel; the focus, if it was there, moves on to Calculate rather
+// than to nowhere.
+void TFormExplorer::DisableCancel() {
+  if (GetFocus() == Item(IDC_EX_CANCEL)) SetFocus(Item(IDC_EX_CALC));
+  EnableWindow(Item(IDC_EX_CANCEL), FALSE);
+}
+
 void TFormExplorer::CancelAnalysis() {
   if (!job_) return;
   job_->control.cancel = true;
@@ -542,7 +573,7 @@ void TFormExplorer::CancelAnalysis() {
   if (hwnd_ != nullptr) {
     KillTimer(hwnd_, kProgressTimer);
     ShowWindow(Item(IDC_EX_PROGRESS), SW_HIDE);
-    EnableWindow(Item(IDC_EX_CANCEL), FALSE);
+    DisableCancel();
   }
 }
 
@@ -559,7 +590,7 @@ void TFormExplorer::OnJobDone(std::uint64_t generation) {
   std::unique_ptr<Job> job = std::move(job_);
   KillTimer(hwnd_, kProgressTimer);
   ShowWindow(Item(IDC_EX_PROGRESS), SW_HIDE);
-  EnableWindow(Item(IDC_EX_CANCEL), FALSE);
+  DisableCancel();
   if (!job->error.empty()) {
     ClearAnalysis(common::Utf8ToUtf16(job->error));
     return;

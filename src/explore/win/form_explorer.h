@@ -76,10 +76,16 @@ class TFormExplorer : public common::BaseWindow<TFormExplorer> {
   void CopyTolerance();
   void StartAnalysis(bool quiet);
   void CancelAnalysis();
+  void DisableCancel();
   void ShowAnalysis();
   void ClearAnalysis(std::u16string_view status);
   void DrawHistogram(HDC dc, const RECT& area);
-  bool ReadSettings(ToleranceSettings& settings, bool quiet);
+  // A box whose text cannot be used, and the message that says why.
+  struct BadField {
+    int id;
+    std::u16string_view message;
+  };
+  std::optional<BadField> ReadSettings(ToleranceSettings& settings) const;
 
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
   void SetText(int id, std::u16string_view text);
@@ -92,6 +98,7 @@ class TFormExplorer : public common::BaseWindow<TFormExplorer> {
   Page page_ = Page::Series;
   int lineHeight_ = 16;
   RECT histogramArea_{};
+  HWND focus_ = nullptr;  // the control that gets the focus when the window is activated
 
   // The every-series page.
   std::vector<Table> seriesTables_;

@@ -274,7 +274,9 @@ bool TFormMain::PreTranslateMessage(MSG& msg) {
   const HWND explorer = explorer_.Handle();
   const HWND root = GetAncestor(msg.hwnd, GA_ROOT);
   const bool ours = root == hwnd_ || (explorer != nullptr && root == explorer);
-  if (ours && msg.message == WM_KEYDOWN && (msg.wParam == 'E' || msg.wParam == 'L') &&
+  // A window without a focused control gets its keys as WM_SYSKEYDOWN, Alt or not.
+  const bool keyDown = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+  if (ours && keyDown && (msg.wParam == 'E' || msg.wParam == 'L') &&
       GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_MENU) >= 0) {
     ReportErrors(hwnd_, 0, [&] {
       OpenExplorer(msg.wParam == 'E' ? explore::TFormExplorer::Page::Series : explore::TFormExplorer::Page::Tolerance);
