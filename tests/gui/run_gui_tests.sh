@@ -789,7 +789,7 @@ readonly HELP_LINE1='指定された出力インピーダンスを持つアン�
 help_window() {
   check "first click: one window, centred"   "click LabelHelp"  help.count=1 help.visible=1 help.owner=main \
         help.caption=Help help.client=566x234 help.firstplace=yes help.memofits=yes
-  check "  its text: 15 lines"               ""                 help.line1="$HELP_LINE1" help.lines=15
+  check "  its text: 19 lines"               ""                 help.line1="$HELP_LINE1" help.lines=19
   # Moved up, clear of the Help label, which it covers at its first place.
   local first=${S[help.rect]} l t r b moved
   read -r l t r b <<<"$first"
@@ -803,10 +803,10 @@ help_window() {
   check "main window can be activated"       "mainclick 10 -12" active=main help.visible=1 help.active=0
   check "second click: still one, in front"  "click LabelHelp"  help.count=1 help.visible=1 \
         help.active=1 help.rect="$moved"
-  check "typed into its text"                "helptext; key ctrl+Home; type xyz"  help.line1="xyz$HELP_LINE1" help.lines=15
+  check "typed into its text"                "helptext; key ctrl+Home; type xyz"  help.line1="xyz$HELP_LINE1" help.lines=19
   check "alt+F4 hides it, not destroys"      "key alt+F4"       help.count=1 help.visible=0 title="$title"
   check "Help again: same place, edit kept"  "click LabelHelp"  help.count=1 help.visible=1 help.rect="$moved" \
-        help.line1="xyz$HELP_LINE1" help.lines=15
+        help.line1="xyz$HELP_LINE1" help.lines=19
   check "enlarged: the text box follows"     "helpcorner 80 60" help.client=646x294 help.memofits=yes
   check "made smaller: the text box follows" "helpcorner -200 -100"  help.client=446x194 help.memofits=yes
 }
