@@ -176,13 +176,13 @@ void TFormExplorer::Open(HINSTANCE instance, HWND owner, const MainLink& link, P
     const int y = std::max<int>(work.top, std::min<int>(ownerRect.top + 40, work.bottom - height));
     const std::wstring caption = ToWide(texts::ExplorerCaption);
     if (!CreateWindowObject(wc, instance, kExStyle, caption.c_str(), kStyle, x, y, width, height, owner)) return;
-    Refresh();
   }
   ShowPage(page);
   focus_ = Item(page == Page::Series ? IDC_EX_LIST : IDC_EX_TOL);
   ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(hwnd_);
   SetFocus(focus_);
+  if (stale_) Refresh();
 }
 
 void TFormExplorer::Follow() noexcept {
@@ -425,6 +425,9 @@ LRESULT TFormExplorer::OnNotify(const NMHDR& header) {
 // ---- Every series ----
 
 void TFormExplorer::Refresh() {
+  // A hidden window computes nothing: it catches up when it is shown again.
+  stale_ = !IsWindowVisible(hwnd_);
+  if (stale_) return;
   inputs_ = link_.current ? link_.current() : std::nullopt;
   FillSeries();
   if (!inputs_) return;

@@ -43,8 +43,9 @@ class TFormExplorer : public common::BaseWindow<TFormExplorer> {
   // the first time.
   void Open(HINSTANCE instance, HWND owner, const MainLink& link, Page page);
   // After the main window's Calculate: the window, if it exists, refreshes
-  // from MainLink::current once the messages before have been handled.
-  // Never throws; does nothing before the first Open.
+  // from MainLink::current once the messages before have been handled (when
+  // hidden, at its next showing). Never throws; does nothing before the
+  // first Open.
   void Follow() noexcept;
   // The window's keyboard navigation (Tab, Enter) for a message of the loop;
   // true when the message was used.
@@ -106,6 +107,7 @@ class TFormExplorer : public common::BaseWindow<TFormExplorer> {
 
   // The tolerance page.
   std::optional<std::pair<DesignInputs, std::int32_t>> inputs_;
+  bool stale_ = true;  // a Calculate happened while the window was hidden
   bool toleranceEdited_ = false;  // the user typed a tolerance: it no longer follows the series
   bool settingText_ = false;      // a change notification from the program's own SetText
   Figure shown_ = Figure::Zo;
