@@ -327,6 +327,21 @@ void RunBlocks(std::uint64_t blocks, unsigned threads, Run& runBlock) {
 
 }  // namespace
 
+Binning BinsOver(double lo, double hi, std::size_t count) {
+  count = std::max<std::size_t>(count, 1);
+  double span = hi - lo;
+  if (!(span > 0) || !std::isfinite(span)) {
+    const double centre = std::isfinite(lo) ? lo : 0.0;
+    const double half = centre == 0.0 ? 1.0 : std::abs(centre) / 100.0;
+    lo = centre - half;
+    span = 2.0 * half;
+  } else {
+    lo -= span / 50.0;
+    span *= 1.04;
+  }
+  return {lo, span / static_cast<double>(count), count};
+}
+
 void BinCounts::Add(const Binning& b, double x) {
   if (!(x >= b.lo)) {
     ++below;
@@ -481,9 +496,26 @@ void CountSample(const CountPlan& plan, const std::array<double, kFigures>& v, S
 SampleCounts EmptyCounts(const CountPlan* plan) {
   SampleCounts c;
   if (plan == nullptr) return c;
+  c.zoBins = plan->zoBins;
+  c.gainBins = plan->gainBins;
   c.zo.bins.assign(plan->zoBins.count, 0);
   c.gainDb.bins.assign(plan->gainBins.count, 0);
   return c;
+}
+
+// Bins fitted to `values` as CountPlan::fitBins describes; `given` when
+// there are none.
+Binning FitBins(std::vector<double> values, const Binning& given) {
+  if (values.empty()) return given;
+  auto at = [&](double p) {
+    const auto k = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k), values.end());
+    return values[k];
+  };
+  const auto [least, most] = std::minmax_element(values.begin(), values.end());
+  const double min = *least, max = *most;
+  const double lo = at(0.001), hi = at(0.999), margin = (hi - lo) / 10.0;
+  return BinsOver(std::max(lo - margin, min), std::min(hi + margin, max), given.count);
 }
 
 // Every figure gathered over all blocks, on up to `threads` threads, each
@@ -542,12 +574,25 @@ MonteCarloResult MonteCarlo(const Circuit& circuit, double pct, Distribution dis
       0,
       [&](const std::array<double, kFigures>& v) {
         for (std::size_t f = 0; f < kFigures; ++f) first[f].push_back(v[f]);
-        if (plan != nullptr) CountSample(*plan, v, result.counts);
       },
       control);
   if (cancelled()) {
     result.cancelled = true;
     return result;
+  }
+  // The bins are settled from the first block, then it is counted.
+  CountPlan fitted;
+  if (plan != nullptr) {
+    fitted = *plan;
+    constexpr auto zo = static_cast<std::size_t>(Figure::Zo), gain = static_cast<std::size_t>(Figure::GainDb);
+    if (plan->fitBins) {
+      fitted.zoBins = FitBins(first[zo], plan->zoBins);
+      fitted.gainBins = FitBins(first[gain], plan->gainBins);
+    }
+    plan = &fitted;
+    result.counts = EmptyCounts(plan);
+    for (std::size_t i = 0; i < first[0].size(); ++i)
+      CountSample(fitted, {first[0][i], first[1][i], first[2][i], first[3][i]}, result.counts);
   }
   constexpr std::uint64_t kEnoughToBracket = 1000;
   std::array<Gathered, kFigures> proto, total;

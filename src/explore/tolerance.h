@@ -116,6 +116,11 @@ struct Binning {
   double Edge(std::size_t i) const { return lo + width * static_cast<double>(i); }
 };
 
+// `count` bins (at least one) over [lo, hi], which is widened by 2 % of its
+// span on both sides (so that the extremes do not sit on the outer edges);
+// a span of zero width becomes +-1 % around its value (+-1 around 0).
+Binning BinsOver(double lo, double hi, std::size_t count);
+
 // How many values fell into each bin of a Binning, and beside it.
 struct BinCounts {
   std::vector<std::uint64_t> bins;
@@ -136,9 +141,17 @@ struct Interval {
 struct CountPlan {
   Interval zo, gainDb;
   Binning zoBins, gainBins;
+  // The bins are fitted to the good samples of the first block instead, with
+  // as many bins: from its 0.1st to its 99.9th percentile widened by a tenth
+  // of that span on each side, but not beyond its extremes (so that a few
+  // samples near an unstable corner, with Zo without bound, do not squeeze
+  // the rest into one bin). They stay as given when that block has no good
+  // sample.
+  bool fitBins = false;
 };
 struct SampleCounts {
   std::uint64_t accepted = 0;
+  Binning zoBins, gainBins;  // the bins counted into
   BinCounts zo, gainDb;
 };
 

@@ -53,21 +53,6 @@ Interval ZoWindow(double wantedZo, double pct) {
 
 Interval GainWindow(double wantedGainDb, double db) { return {wantedGainDb - db, wantedGainDb + db}; }
 
-Binning BinsOver(double lo, double hi, std::size_t count) {
-  count = std::max<std::size_t>(count, 1);
-  double span = hi - lo;
-  if (!(span > 0) || !std::isfinite(span)) {
-    const double centre = std::isfinite(lo) ? lo : 0.0;
-    const double half = centre == 0.0 ? 1.0 : std::abs(centre) / 100.0;
-    lo = centre - half;
-    span = 2.0 * half;
-  } else {
-    lo -= span / 50.0;
-    span *= 1.04;
-  }
-  return {lo, span / static_cast<double>(count), count};
-}
-
 CountPlan PlanCounts(const ToleranceSettings& s, double wantedZo, double wantedGainDb, const Figures* nominal,
                      const BoxExtremes& worst) {
   CountPlan plan;
@@ -76,6 +61,9 @@ CountPlan PlanCounts(const ToleranceSettings& s, double wantedZo, double wantedG
   constexpr auto zo = static_cast<std::size_t>(Figure::Zo), gain = static_cast<std::size_t>(Figure::GainDb);
   plan.zoBins = FigureBins(s.bins, nominal ? nominal->Zo : kNaN, worst.min[zo], worst.max[zo], plan.zo);
   plan.gainBins = FigureBins(s.bins, nominal ? nominal->GainDb : kNaN, worst.min[gain], worst.max[gain], plan.gainDb);
+  // Towards an unstable part of the box Zo grows without bound: there the
+  // worst case says nothing about where the samples lie.
+  plan.fitBins = worst.badPoints > 0 || !(std::isfinite(worst.min[zo]) && std::isfinite(worst.max[zo]));
   return plan;
 }
 
@@ -90,7 +78,7 @@ Histogram HistogramOf(const ToleranceReport& r, Figure figure) {
   h.figure = figure;
   const bool zo = figure == Figure::Zo;
   const auto f = static_cast<std::size_t>(figure);
-  h.binning = zo ? r.plan.zoBins : r.plan.gainBins;
+  h.binning = zo ? r.monteCarlo.counts.zoBins : r.monteCarlo.counts.gainBins;
   h.counts = zo ? r.monteCarlo.counts.zo : r.monteCarlo.counts.gainDb;
   h.unstable = r.monteCarlo.bad;
   h.window = zo ? r.plan.zo : r.plan.gainDb;
@@ -123,9 +111,11 @@ std::vector<Tick> AxisTicks(double lo, double hi, int most, bool siPrefix) {
   const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step / scale) + 1e-9)));
   for (double k = std::ceil(lo / step); k * step <= hi; k += 1.0) {
     const double v = k * step;
-    std::string label = common::Utf16ToUtf8(common::FixedDecimal(v / scale, decimals));
-    if (label.find_first_not_of("-0.,") == std::string::npos) label = common::Utf16ToUtf8(common::FixedDecimal(0.0, decimals));
-    ticks.push_back({v, label + kPrefixes[exponent + 4]});
+    if (k == 0.0) {  // zero needs neither sign nor prefix
+      ticks.push_back({0.0, "0"});
+      continue;
+    }
+    ticks.push_back({v, common::Utf16ToUtf8(common::FixedDecimal(v / scale, decimals)) + kPrefixes[exponent + 4]});
   }
   return ticks;
 }

@@ -29,17 +29,13 @@ Proportion WilsonInterval(std::uint64_t part, std::uint64_t whole);
 Interval ZoWindow(double wantedZo, double pct);
 Interval GainWindow(double wantedGainDb, double db);
 
-// `count` bins over [lo, hi], which is widened a little on both sides (so
-// that the extremes do not sit on the outer edges); a span of zero width
-// becomes +-1 % around its value (+-1 around 0).
-Binning BinsOver(double lo, double hi, std::size_t count);
-
 // The counts a tolerance analysis makes in its Monte Carlo pass: the
 // acceptance windows of `settings` around the wanted Zo and gain, and
 // settings.bins bins of Zo and of the gain over everything the worst case
 // and the nominal circuit reach (the acceptance window when neither has a
-// value). Uniform samples all lie there; normal ones beyond it are counted
-// as below or above.
+// value): uniform samples all lie there, normal ones very nearly. When the
+// worst-case search met unstable circuits, whose Zo has no bound, the bins
+// are fitted to the first block of samples instead (see CountPlan).
 CountPlan PlanCounts(const ToleranceSettings& settings, double wantedZo, double wantedGainDb,
                      const Figures* nominal, const BoxExtremes& worst);
 

@@ -84,25 +84,31 @@ TEST(Yield, CountsMatchAPlainLoopOverTheSameDraws) {
     Figures fig;
     if (!EvaluateCircuit(r.circuit, factors, fig)) continue;
     accepted += fig.Zo >= 570 && fig.Zo <= 630 && std::fabs(fig.GainDb) <= 1.0;
-    zo.Add(r.plan.zoBins, fig.Zo);
-    gain.Add(r.plan.gainBins, fig.GainDb);
+    zo.Add(r.monteCarlo.counts.zoBins, fig.Zo);
+    gain.Add(r.monteCarlo.counts.gainBins, fig.GainDb);
   }
   EXPECT_EQ(r.monteCarlo.counts.accepted, accepted);
   EXPECT_EQ(r.monteCarlo.counts.zo.bins, zo.bins);
   EXPECT_EQ(r.monteCarlo.counts.gainDb.bins, gain.bins);
+  EXPECT_EQ(r.monteCarlo.counts.zo.above, zo.above);
+  EXPECT_EQ(r.monteCarlo.counts.gainDb.below, gain.below);
   EXPECT_GT(accepted, 0u);
   EXPECT_LT(accepted, s.samples);
-  // Uniform samples lie within the worst case, and the bins cover it.
+  // A stable box: the bins span the worst case, which holds every uniform sample.
+  EXPECT_FALSE(r.plan.fitBins);
+  EXPECT_LT(r.monteCarlo.counts.zoBins.lo, r.worst.min[0]);
+  EXPECT_GT(r.monteCarlo.counts.zoBins.hi(), r.worst.max[0]);
   EXPECT_EQ(zo.below + zo.above + gain.below + gain.above, 0u);
 }
 
 TEST(Yield, ThreadsAndBlocksChangeNoCount) {
   const Circuit c = CircuitOf(Designed(kDefault, 12));
-  CountPlan plan{ZoWindow(600, 10), GainWindow(0, 1), BinsOver(450, 800, 30), BinsOver(-3, 3, 30)};
+  CountPlan plan{ZoWindow(600, 10), GainWindow(0, 1), BinsOver(450, 800, 30), BinsOver(-3, 3, 30), true};
   const MonteCarloResult one = MonteCarlo(c, 10, Distribution::Normal, 200000, 4, 1, &plan);
   const MonteCarloResult three = MonteCarlo(c, 10, Distribution::Normal, 200000, 4, 3, &plan);
   EXPECT_EQ(one.counts.accepted, three.counts.accepted);
   EXPECT_EQ(one.counts.zo.bins, three.counts.zo.bins);
+  EXPECT_EQ(one.counts.zoBins.lo, three.counts.zoBins.lo);
   EXPECT_EQ(one.counts.gainDb.above, three.counts.gainDb.above);
   const auto binned = std::accumulate(one.counts.zo.bins.begin(), one.counts.zo.bins.end(), std::uint64_t{0});
   EXPECT_EQ(binned + one.counts.zo.below + one.counts.zo.above, 200000 - one.bad);
@@ -138,6 +144,12 @@ TEST(Histogram, UnstableSamplesAreInNoBinAndCountedInTheSvg) {
     EXPECT_EQ(binned + h.counts.below + h.counts.above + h.unstable, 20000u);
     EXPECT_EQ(h.unstable, r.monteCarlo.bad);
   }
+  // Zo grows without bound towards the unstable corners: the few samples out
+  // there are counted right of the axis instead of squeezing the rest into a bin.
+  const Histogram zo = HistogramOf(r, Figure::Zo);
+  EXPECT_GT(zo.counts.above, 0u);
+  EXPECT_LT(zo.binning.hi(), 1e-3 * zo.worstMax);  // the worst case reaches 4.6e12 ohms
+  EXPECT_LT(zo.tallest(), 20000u * 3 / 4);
   const std::string svg = HistogramSvg(HistogramOf(r, Figure::Zo), HistogramOf(r, Figure::GainDb));
   std::size_t bars = 0;
   for (std::size_t at = svg.find("class=\"bar\""); at != std::string::npos; at = svg.find("class=\"bar\"", at + 1)) ++bars;
@@ -156,7 +168,8 @@ TEST(AxisTicks, RoundStepsAndOnePrefix) {
       {407, 1030, true, "0.6k", "1.0k", 3},
       {-2.1, 3.6, false, "-2", "3", 6},
       {540, 660, true, "540", "660", 7},
-      {-0.05, 0.05, false, "-0.04", "0.04", 5},  // 0 shows without a sign
+      {-0.05, 0.05, false, "-0.04", "0.04", 5},
+      {-300, 11000, true, "0", "10k", 6},  // 0 shows without a sign or a prefix
   };
   for (const auto& c : cases) {
     const std::vector<Tick> t = AxisTicks(c.lo, c.hi, 6, c.si);
