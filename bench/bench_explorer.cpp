@@ -30,6 +30,21 @@ void MonteCarloMillion(benchmark::State& state) {
 }
 BENCHMARK(MonteCarloMillion)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// What the explorer window's tolerance page computes for 100,000 samples:
+// the worst case, the Monte Carlo run with its yield counts and histogram
+// bins, and the sensitivity; arg 0 uniform, 1 normal.
+void ToleranceHundredThousand(benchmark::State& state) {
+  main::DesignState s;
+  main::SolveDesign(0.0, 600, 10000, 10000, 68, 24, s);
+  explore::ToleranceSettings settings;
+  settings.pct = 5.0;
+  settings.samples = 100000;
+  settings.distribution = state.range(0) == 0 ? explore::Distribution::Uniform : explore::Distribution::Normal;
+  for (auto _ : state) benchmark::DoNotOptimize(explore::AnalyseTolerance(s, settings));
+  state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(ToleranceHundredThousand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void OneSample(benchmark::State& state) {
   const explore::Circuit circuit = DefaultCircuit();
   const std::array<double, explore::kResistors> factors{1.01, 0.99, 1.02, 0.98, 1.0};

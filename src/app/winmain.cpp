@@ -14,6 +14,7 @@ velmora::help::TFormHelp* FormHelp = nullptr;
 int RunEventLoop() {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (FormMain->PreTranslateMessage(msg)) continue;  // the explorer window's keys
     // Tab, Shift+Tab and the box keys of the main window go through the dialog manager.
     if (FormMain->Handle() != nullptr && IsDialogMessageW(FormMain->Handle(), &msg)) continue;
     TranslateMessage(&msg);

@@ -22,7 +22,9 @@ constexpr ValueOption kValueOptions[] = {
     {"--r5", &OptionTexts::r5},          {"--series", &OptionTexts::series},
     {"--series-list", &OptionTexts::seriesList},
     {"--format", &OptionTexts::format},  {"--samples", &OptionTexts::samples},
-    {"--seed", &OptionTexts::seed},      {"--dist", &OptionTexts::dist}};
+    {"--seed", &OptionTexts::seed},      {"--dist", &OptionTexts::dist},
+    {"--accept-zo", &OptionTexts::acceptZo}, {"--accept-gain", &OptionTexts::acceptGain},
+    {"--plot", &OptionTexts::plot}};
 
 // The modes whose value may be left out: "--name", "--name V" when the next
 // argument does not start with "--", or "--name=V".
@@ -85,7 +87,10 @@ int CheckCombination(const OptionTexts& t, std::size_t modes) {
   } belongs[] = {{t.seriesList.has_value(), "--series-list", Mode::AllSeries, "--all-series"},
                  {t.samples.has_value(), "--samples", Mode::Tolerance, "--tolerance"},
                  {t.seed.has_value(), "--seed", Mode::Tolerance, "--tolerance"},
-                 {t.dist.has_value(), "--dist", Mode::Tolerance, "--tolerance"}};
+                 {t.dist.has_value(), "--dist", Mode::Tolerance, "--tolerance"},
+                 {t.acceptZo.has_value(), "--accept-zo", Mode::Tolerance, "--tolerance"},
+                 {t.acceptGain.has_value(), "--accept-gain", Mode::Tolerance, "--tolerance"},
+                 {t.plot.has_value(), "--plot", Mode::Tolerance, "--tolerance"}};
   for (const auto& b : belongs) {
     if (b.given && t.mode != b.needs) return Usage(std::string(b.option) + " needs " + b.needsName);
   }

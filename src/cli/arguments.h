@@ -21,6 +21,7 @@ struct OptionTexts {
   bool crlf = false;
   std::optional<std::u16string> zo, gain, r1, r3, r5, series;
   std::optional<std::u16string> seriesList, format, samples, seed, dist;
+  std::optional<std::u16string> acceptZo, acceptGain, plot;  // --accept-zo, --accept-gain, --plot
   std::optional<std::u16string> tolerance;  // the PCT of --tolerance, when it has one
   std::optional<std::u16string> netlist;    // the PATH of --netlist, when it has one
 };

@@ -39,6 +39,17 @@ std::optional<double> ParsePercent(const std::u16string& text) {
   return value;
 }
 
+// A plain decimal number above 0 and finite: the half-width of an
+// acceptance window (an empty window accepts nothing worth asking about).
+std::optional<double> ParseHalfWidth(const std::u16string& text) {
+  const std::string s = Utf16ToUtf8(text);
+  double value = 0;
+  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (s.empty() || error != std::errc() || end != s.data() + s.size()) return std::nullopt;
+  if (!(value > 0.0 && std::isfinite(value))) return std::nullopt;
+  return value;
+}
+
 // --format: text when not given; kBadValue for another name.
 int ReadFormat(const std::optional<std::u16string>& text, ve::TableFormat& format) {
   const std::string f = text ? Utf16ToUtf8(*text) : "text";
@@ -73,6 +84,16 @@ int ReadTolerance(const OptionTexts& t, std::int32_t er, ve::ToleranceSettings& 
     if (d == "uniform") s.distribution = ve::Distribution::Uniform;
     else if (d == "normal") s.distribution = ve::Distribution::Normal;
     else return BadValue("--dist", *t.dist, "uniform or normal");
+  }
+  if (t.acceptZo) {
+    const std::optional<double> pct = ParseHalfWidth(*t.acceptZo);
+    if (!pct || *pct >= 100.0) return BadValue("--accept-zo", *t.acceptZo, "a percentage above 0 and below 100");
+    s.acceptZoPct = *pct;
+  }
+  if (t.acceptGain) {
+    const std::optional<double> db = ParseHalfWidth(*t.acceptGain);
+    if (!db) return BadValue("--accept-gain", *t.acceptGain, "a number of dB above 0");
+    s.acceptGainDb = *db;
   }
   return kOk;
 }
@@ -135,6 +156,7 @@ int ReadSettings(const OptionTexts& t, Settings& s) {
   if (const int code = ReadInputs(t, s.texts, s.inputs); code != kOk) return code;
   if (s.mode == Mode::AllSeries) s.seriesList = ReadSeriesList(t.seriesList);
   if (t.netlist && !t.netlist->empty() && *t.netlist != u"-") s.netlistFile = *t.netlist;
+  s.plotFile = t.plot;
   return kOk;
 }
 

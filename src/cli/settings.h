@@ -25,6 +25,7 @@ struct Settings {
   std::vector<std::int32_t> seriesList;  // Mode::AllSeries: one row per entry
   explore::TableFormat format = explore::TableFormat::Text;
   explore::ToleranceSettings tolerance;  // Mode::Tolerance
+  std::optional<std::u16string> plotFile;  // Mode::Tolerance: the histograms as SVG there
   // Mode::Netlist: the file for the netlist, the report going to standard
   // output; nullopt: the netlist alone on standard output.
   std::optional<std::u16string> netlistFile;
@@ -32,7 +33,7 @@ struct Settings {
 
 // Reads `texts` (a Request::Run from ParseArguments) into `settings`, in
 // this order: --format, --series, --tolerance's PCT, --samples, --seed,
-// --dist, the five inputs, --series-list. Returns kOk, or the exit code of
+// --dist, --accept-zo, --accept-gain, the five inputs, --series-list. Returns kOk, or the exit code of
 // the first text that cannot be read, after its message: kBadValue for a
 // format or tolerance setting, kNotANumber for the inputs (each one that is
 // not a number is named). A series text that is not a whole number means no

@@ -23,6 +23,7 @@
 #include "common/utf.h"
 #include "explore/explorer.h"
 #include "explore/explorer_tables.h"
+#include "explore/histogram_picture.h"
 #include "explore/netlist.h"
 #include "explore/table.h"
 #include "explore/tolerance.h"
@@ -51,7 +52,8 @@ constexpr const char* kHelp =
     "Usage: velmora-cli [--zo T] [--gain T] [--r1 T] [--r3 T] [--r5 T] [--series T] [--crlf]\n"
     "       velmora-cli [inputs] --all-series [--series-list L] [--format F]\n"
     "       velmora-cli [inputs] --candidates [--format F]\n"
-    "       velmora-cli [inputs] --tolerance [PCT] [--samples N] [--seed S] [--dist D] [--format F]\n"
+    "       velmora-cli [inputs] --tolerance [PCT] [--samples N] [--seed S] [--dist D]\n"
+    "                   [--accept-zo PCT] [--accept-gain DB] [--plot PATH] [--format F]\n"
     "       velmora-cli [inputs] --netlist [PATH]\n"
     "\n"
     "Designs the inverting amplifier stage whose output impedance is set by\n"
@@ -90,7 +92,10 @@ constexpr const char* kHelp =
     "                   (0 <= PCT < 100; default: the series' customary tolerance,\n"
     "                   3 and 6 20 %, 12 10 %, 24 5 %, 48 2 %, 96 1 %, 192 0.5 %,\n"
     "                   otherwise 1 %): the true worst case over the tolerance box,\n"
-    "                   a Monte Carlo run and each resistor's sensitivity\n"
+    "                   a Monte Carlo run, each resistor's sensitivity, and the\n"
+    "                   yield: the share of samples inside both acceptance\n"
+    "                   windows (unstable ones count as outside) with its 95 %\n"
+    "                   Wilson score interval\n"
     "  --netlist [PATH] the designed stage (the report's resistors) as a SPICE\n"
     "                   netlist for ngspice or LTspice: the op-amp as the\n"
     "                   five-pin subcircuit OPAMP (ideal; replace it by a vendor\n"
@@ -105,6 +110,14 @@ constexpr const char* kHelp =
     "                   figures on every platform            (default 1)\n"
     "  --dist D         uniform (within +-PCT) or normal (PCT is 3 sigma)\n"
     "                                                        (default uniform)\n"
+    "  --accept-zo PCT  acceptance window of the yield: the achieved Zo within\n"
+    "                   +-PCT % of the wanted Zo, 0 < PCT < 100  (default 10)\n"
+    "  --accept-gain DB  and the achieved gain within +-DB dB of the wanted\n"
+    "                   gain, DB > 0                          (default 1)\n"
+    "  --plot PATH      also write the histograms of the achieved Zo and gain as\n"
+    "                   an SVG picture to PATH: one bar per bin, the acceptance\n"
+    "                   window shaded, the nominal, the worst case and the 1st\n"
+    "                   and 99th percentiles marked\n"
     "  --format F       text (aligned, SI prefixes), csv or json (plain numbers in\n"
     "                   base units at full precision: ohms, dB, eta as a fraction)\n"
     "                                                        (default text)\n"
@@ -118,12 +131,13 @@ constexpr const char* kHelp =
     "  6  a floating-point error ended the calculation\n"
     "  7  an option has a bad value: a text with a control character, or an\n"
     "     explorer option's value (--format, --dist, --samples, --seed, the\n"
-    "     tolerance PCT); the option and its text are named\n"
+    "     tolerance PCT, --accept-zo, --accept-gain); the option and its text\n"
+    "     are named\n"
     "  8  --tolerance: some circuits within the tolerance have no positive, finite\n"
     "     output impedance (unstable); the tables are printed and a warning goes\n"
     "     to standard error\n"
     "  9  the output could not be written (a full disk, a closed standard output,\n"
-    "     a --netlist PATH that cannot be created);\n"
+    "     a --netlist or --plot PATH that cannot be created);\n"
     "     this status takes the place of any other\n"
     "--candidates prints its tables and then exits with the design's outcome (4, 5\n"
     "or 6 as above); --all-series exits 0 once its table is printed, each row\n"
@@ -249,6 +263,11 @@ int RunTolerance(const Settings& s, vc::CheckedWriter& out) {
   if (const int code = Solve(s, state); code != kOk) return code;
   try {
     const ve::ToleranceReport report = ve::AnalyseTolerance(state, s.tolerance);
+    if (s.plotFile) {
+      const std::string svg =
+          ve::HistogramSvg(ve::HistogramOf(report, ve::Figure::Zo), ve::HistogramOf(report, ve::Figure::GainDb));
+      if (const int code = WriteFile(*s.plotFile, svg); code != kOk) return code;
+    }
     const std::string warning = ve::UnstableWarning(report);
     if (!warning.empty() && s.format == ve::TableFormat::Text)
       out.Write("!!! " + warning + s.newline + s.newline);

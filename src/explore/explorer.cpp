@@ -1,4 +1,5 @@
 #include "explore/explorer.h"
+#include "explore/yield.h"
 
 #include <cmath>
 #include <limits>
@@ -119,14 +120,19 @@ bool ToleranceReport::unstable() const {
   return !nominalGood || worst.badPoints > 0 || monteCarlo.bad > 0;
 }
 
-ToleranceReport AnalyseTolerance(const DesignState& state, const ToleranceSettings& settings) {
+ToleranceReport AnalyseTolerance(const DesignState& state, const ToleranceSettings& settings,
+                                 RunControl* control) {
   ToleranceReport r;
   r.ER = state.ER;
   r.settings = settings;
   r.circuit = CircuitOf(state);
   r.nominalGood = EvaluateCircuit(r.circuit, {1.0, 1.0, 1.0, 1.0, 1.0}, r.nominal);
   r.worst = WorstCase(r.circuit, settings.pct);
-  r.monteCarlo = MonteCarlo(r.circuit, settings.pct, settings.distribution, settings.samples, settings.seed);
+  r.wantedGainDb = main::GainDb(state.Gain);
+  r.plan = PlanCounts(settings, state.Zo, r.wantedGainDb, r.nominalGood ? &r.nominal : nullptr, r.worst);
+  r.monteCarlo = MonteCarlo(r.circuit, settings.pct, settings.distribution, settings.samples, settings.seed, 0,
+                            &r.plan, control);
+  if (r.monteCarlo.cancelled) return r;
   r.sensitivity = SensitivityOf(r.circuit);
   return r;
 }

@@ -88,6 +88,9 @@ struct ToleranceSettings {
   Distribution distribution = Distribution::Uniform;
   std::uint64_t samples = 100000;
   std::uint64_t seed = 1;
+  double acceptZoPct = 10.0;  // acceptance: Zo within +-acceptZoPct % of the wanted Zo
+  double acceptGainDb = 1.0;  // and the gain within +-acceptGainDb dB of the wanted gain
+  std::size_t bins = 40;      // of each histogram
 };
 
 struct ToleranceReport {
@@ -99,13 +102,19 @@ struct ToleranceReport {
   BoxExtremes worst;
   MonteCarloResult monteCarlo;
   Sensitivity sensitivity;
+  double wantedGainDb = 0;
+  CountPlan plan;  // the acceptance windows and the bins the Monte Carlo counted
   // Some circuit within the tolerance has no positive, finite output impedance.
   bool unstable() const;
 };
 
-// The analysis of the circuit that `state` describes (R1 ... R5 and Zo).
-// Throws only common::FloatingPointError (see MonteCarlo).
-ToleranceReport AnalyseTolerance(const DesignState& state, const ToleranceSettings& settings);
+// The analysis of the circuit that `state` describes (R1 ... R5 and Zo);
+// the acceptance windows lie around state.Zo and the gain in dB of
+// state.Gain. With a `control`, the Monte Carlo run reports its progress and
+// can be cancelled (then report.monteCarlo.cancelled and nothing else
+// counts). Throws only common::FloatingPointError (see MonteCarlo).
+ToleranceReport AnalyseTolerance(const DesignState& state, const ToleranceSettings& settings,
+                                 RunControl* control = nullptr);
 
 // A loud warning about circuits within the tolerance whose output impedance
 // is not positive and finite, with their share of samples and corners;

@@ -7,6 +7,7 @@
 #include "common/fp_error.h"
 #include "common/numtext.h"
 #include "common/utf.h"
+#include "explore/yield.h"
 
 namespace velmora::explore {
 namespace {
@@ -212,7 +213,31 @@ std::vector<Table> ToleranceTables(const ToleranceReport& r) {
     sensitivity.rows.push_back({Cell::Text(names[i][0], names[i][1]), Cell::Number(r.sensitivity.zoPct[i]),
                                 Cell::Number(r.sensitivity.gainPct[i])});
   }
-  return {settings, figures, method, stability, sensitivity};
+  Table acceptance;
+  acceptance.name = "acceptance";
+  acceptance.title = "Acceptance window";
+  acceptance.record = true;
+  acceptance.columns = {{"zo_min", "Zo from", Shown::SI},
+                        {"zo_max", "to", Shown::SI},
+                        {"gain_db_min", "gain dB from", Shown::Fixed, 3},
+                        {"gain_db_max", "to", Shown::Fixed, 3},
+                        {"inside", "samples inside both"},
+                        {"samples", "of"}};
+  acceptance.rows = {{Cell::Number(r.plan.zo.lo), Cell::Number(r.plan.zo.hi), Cell::Number(r.plan.gainDb.lo),
+                      Cell::Number(r.plan.gainDb.hi), Cell::Unsigned(r.monteCarlo.counts.accepted),
+                      Cell::Unsigned(r.monteCarlo.samples)}};
+
+  Table yield;
+  yield.name = "yield";
+  yield.title = "Yield, unstable circuits outside";
+  yield.record = true;
+  yield.columns = {{"share", "share %", Shown::Percent, 2},
+                   {"ci_low", "95 % Wilson score interval from", Shown::Percent, 2},
+                   {"ci_high", "to", Shown::Percent, 2}};
+  const Proportion y = YieldOf(r.monteCarlo);
+  yield.rows = {{Cell::Number(y.share), Cell::Number(y.low), Cell::Number(y.high)}};
+
+  return {settings, figures, method, stability, sensitivity, acceptance, yield};
 }
 
 }  // namespace velmora::explore

@@ -41,7 +41,9 @@ bool RightAligned(const Cell& cell) {
   return cell.kind == Cell::Kind::Number || cell.kind == Cell::Kind::Integer;
 }
 
-std::string TextOf(const Cell& cell, const Column& column) {
+}  // namespace
+
+std::string CellText(const Cell& cell, const Column& column) {
   switch (cell.kind) {
     case Cell::Kind::Null: return "-";
     case Cell::Kind::Number: return NumberText(cell.number, column);
@@ -51,6 +53,8 @@ std::string TextOf(const Cell& cell, const Column& column) {
   }
   return {};
 }
+
+namespace {
 
 std::string Padded(const std::string& s, std::size_t width, bool right) {
   const std::string pad(width > Width(s) ? width - Width(s) : 0, ' ');
@@ -66,7 +70,7 @@ void RenderText(const Table& table, std::string_view nl, std::string& out) {
   if (table.record && table.rows.size() == 1) {
     std::string line = table.title.empty() ? std::string() : table.title + ":";
     for (std::size_t i = 0; i < n; ++i) {
-      std::string value = TextOf(table.rows[0][i], table.columns[i]);
+      std::string value = CellText(table.rows[0][i], table.columns[i]);
       while (!value.empty() && value.back() == ' ') value.pop_back();
       while (!value.empty() && value.front() == ' ') value.erase(0, 1);
       line += (line.empty() ? "" : "  ") + table.columns[i].heading + " " + value;
@@ -83,7 +87,7 @@ void RenderText(const Table& table, std::string_view nl, std::string& out) {
     for (const auto& row : table.rows) {
       std::vector<std::string>& t = texts.emplace_back();
       for (std::size_t i = 0; i < n; ++i) {
-        t.push_back(TextOf(row[i], table.columns[i]));
+        t.push_back(CellText(row[i], table.columns[i]));
         widths[i] = std::max(widths[i], Width(t.back()));
         if (RightAligned(row[i])) right[i] = true;
       }
@@ -103,7 +107,9 @@ void RenderText(const Table& table, std::string_view nl, std::string& out) {
   for (const std::string& note : table.notes) out.append(note).append(nl);
 }
 
-std::string CsvField(const Cell& cell) {
+}  // namespace
+
+std::string CellField(const Cell& cell) {
   switch (cell.kind) {
     case Cell::Kind::Null: return {};
     case Cell::Kind::Number: return ShortestText(cell.number);
@@ -120,6 +126,8 @@ std::string CsvField(const Cell& cell) {
   return quoted + '"';
 }
 
+namespace {
+
 void RenderCsv(const Table& table, std::string_view nl, std::string& out) {
   auto emit = [&](auto&& fieldAt) {
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
@@ -129,7 +137,7 @@ void RenderCsv(const Table& table, std::string_view nl, std::string& out) {
     out.append(nl);
   };
   emit([&](std::size_t i) { return table.columns[i].key; });
-  for (const auto& row : table.rows) emit([&](std::size_t i) { return CsvField(row[i]); });
+  for (const auto& row : table.rows) emit([&](std::size_t i) { return CellField(row[i]); });
 }
 
 std::string JsonString(std::string_view s) {

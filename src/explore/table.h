@@ -60,6 +60,11 @@ enum class TableFormat { Text, Csv, Json };
 // "nan", "inf", "-inf" for the special values.
 std::string ShortestText(double x);
 
+// One cell as the text form shows it in `column` (untrimmed), and as CSV
+// writes it (quoted where it must be).
+std::string CellText(const Cell& cell, const Column& column);
+std::string CellField(const Cell& cell);
+
 // Text: each table's title, its header and rows in columns aligned by code
 // point (numbers to the right, text to the left; a table without rows shows
 // no header), its notes; a blank line between tables. A record is one line:

@@ -327,6 +327,47 @@ void RunBlocks(std::uint64_t blocks, unsigned threads, Run& runBlock) {
 
 }  // namespace
 
+Binning BinsOver(double lo, double hi, std::size_t count) {
+  count = std::max<std::size_t>(count, 1);
+  double span = hi - lo;
+  if (!(span > 0) || !std::isfinite(span)) {
+    const double centre = std::isfinite(lo) ? lo : 0.0;
+    const double half = centre == 0.0 ? 1.0 : std::abs(centre) / 100.0;
+    lo = centre - half;
+    span = 2.0 * half;
+  } else {
+    lo -= span / 50.0;
+    span *= 1.04;
+  }
+  return {lo, span / static_cast<double>(count), count};
+}
+
+void BinCounts::Add(const Binning& b, double x) {
+  if (!(x >= b.lo)) {
+    ++below;
+    return;
+  }
+  const double hi = b.hi();
+  if (x > hi) {
+    ++above;
+    return;
+  }
+  // The quotient can round up to the next bin near an edge: the edges, as
+  // Edge() computes them, decide.
+  auto i = static_cast<std::size_t>(std::floor((x - b.lo) / b.width));
+  if (i >= b.count) i = b.count - 1;
+  if (i > 0 && x < b.Edge(i)) --i;
+  else if (i + 1 < b.count && x >= b.Edge(i + 1)) ++i;
+  ++bins[i];
+}
+
+void BinCounts::Append(const BinCounts& other) {
+  if (bins.size() < other.bins.size()) bins.resize(other.bins.size());
+  for (std::size_t i = 0; i < other.bins.size(); ++i) bins[i] += other.bins[i];
+  below += other.below;
+  above += other.above;
+}
+
 Circuit CircuitOf(const DesignState& state) {
   return {state.Zo, {state.R1, state.R2, state.R3, state.R4, state.R5}};
 }
@@ -418,38 +459,87 @@ struct Sampler {
   std::uint64_t blocks() const { return starts.size(); }
 
   // Hands the figures of each good sample of block b to keep(spread);
-  // returns how many samples were good.
+  // returns how many samples were good. Stops early, with a meaningless
+  // count, once `control` is cancelled.
   template <typename Keep>
-  std::uint64_t Block(std::uint64_t b, Keep&& keep) const {
+  std::uint64_t Block(std::uint64_t b, Keep&& keep, RunControl* control) const {
     Random random = starts[static_cast<std::size_t>(b)];
     const std::uint64_t begin = b * kSamplesPerBlock, end = std::min(samples, begin + kSamplesPerBlock);
     std::uint64_t good = 0;
     std::array<double, kResistors> factors;
     DesignState state;
+    constexpr std::uint64_t kReportEvery = 4096;
     for (std::uint64_t n = begin; n < end; ++n) {
+      if (control != nullptr && (n - begin) % kReportEvery == 0 && n != begin) {
+        control->done += kReportEvery;
+        if (control->cancel) return good;
+      }
       for (double& factor : factors) factor = Factor(scale, uniform ? random.Symmetric() : random.Normal());
       Figures figures;
       if (!Evaluate(circuit, factors, state, figures)) continue;
       keep(figures.spread());
       ++good;
     }
+    if (control != nullptr) control->done += (end - begin) - ((end - begin - 1) / kReportEvery) * kReportEvery;
     return good;
   }
 };
 
+// Counts one good sample's figures as `plan` asks.
+void CountSample(const CountPlan& plan, const std::array<double, kFigures>& v, SampleCounts& counts) {
+  const double zo = v[static_cast<std::size_t>(Figure::Zo)], gain = v[static_cast<std::size_t>(Figure::GainDb)];
+  if (plan.zo.Contains(zo) && plan.gainDb.Contains(gain)) ++counts.accepted;
+  counts.zo.Add(plan.zoBins, zo);
+  counts.gainDb.Add(plan.gainBins, gain);
+}
+
+SampleCounts EmptyCounts(const CountPlan* plan) {
+  SampleCounts c;
+  if (plan == nullptr) return c;
+  c.zoBins = plan->zoBins;
+  c.gainBins = plan->gainBins;
+  c.zo.bins.assign(plan->zoBins.count, 0);
+  c.gainDb.bins.assign(plan->gainBins.count, 0);
+  return c;
+}
+
+// Bins fitted to `values` as CountPlan::fitBins describes; `given` when
+// there are none.
+Binning FitBins(std::vector<double> values, const Binning& given) {
+  if (values.empty()) return given;
+  auto at = [&](double p) {
+    const auto k = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k), values.end());
+    return values[k];
+  };
+  const auto [least, most] = std::minmax_element(values.begin(), values.end());
+  const double min = *least, max = *most;
+  const double lo = at(0.001), hi = at(0.999), margin = (hi - lo) / 10.0;
+  return BinsOver(std::max(lo - margin, min), std::min(hi + margin, max), given.count);
+}
+
 // Every figure gathered over all blocks, on up to `threads` threads, each
-// block with its own part; the parts are joined in block order.
+// block with its own part; the parts are joined in block order. With a
+// `plan`, the samples are counted into `counts` as well.
 std::array<Gathered, kFigures> GatherAll(const Sampler& sampler, const std::array<Gathered, kFigures>& proto,
-                                         std::uint64_t firstBlock, unsigned threads, std::uint64_t& good) {
+                                         std::uint64_t firstBlock, unsigned threads, std::uint64_t& good,
+                                         const CountPlan* plan, SampleCounts& counts, RunControl* control) {
   const std::uint64_t count = sampler.blocks() - firstBlock;
   std::vector<std::array<Gathered, kFigures>> parts(static_cast<std::size_t>(count));
+  std::vector<SampleCounts> partCounts(static_cast<std::size_t>(count), EmptyCounts(plan));
   std::vector<std::uint64_t> goods(static_cast<std::size_t>(count));
   auto runBlock = [&](std::uint64_t i) {
     std::array<Gathered, kFigures>& part = parts[static_cast<std::size_t>(i)];
+    SampleCounts& partCount = partCounts[static_cast<std::size_t>(i)];
     for (std::size_t f = 0; f < kFigures; ++f) part[f] = proto[f].Empty();
-    goods[static_cast<std::size_t>(i)] = sampler.Block(firstBlock + i, [&](const std::array<double, kFigures>& v) {
-      for (std::size_t f = 0; f < kFigures; ++f) part[f].Add(v[f]);
-    });
+    if (control != nullptr && control->cancel) return;
+    goods[static_cast<std::size_t>(i)] = sampler.Block(
+        firstBlock + i,
+        [&](const std::array<double, kFigures>& v) {
+          for (std::size_t f = 0; f < kFigures; ++f) part[f].Add(v[f]);
+          if (plan != nullptr) CountSample(*plan, v, partCount);
+        },
+        control);
   };
   RunBlocks(count, threads, runBlock);
   std::array<Gathered, kFigures> total;
@@ -457,6 +547,9 @@ std::array<Gathered, kFigures> GatherAll(const Sampler& sampler, const std::arra
   for (std::size_t i = 0; i < parts.size(); ++i) {
     good += goods[i];
     for (std::size_t f = 0; f < kFigures; ++f) total[f].Append(std::move(parts[i][f]));
+    counts.accepted += partCounts[i].accepted;
+    counts.zo.Append(partCounts[i].zo);
+    counts.gainDb.Append(partCounts[i].gainDb);
   }
   return total;
 }
@@ -464,19 +557,43 @@ std::array<Gathered, kFigures> GatherAll(const Sampler& sampler, const std::arra
 }  // namespace
 
 MonteCarloResult MonteCarlo(const Circuit& circuit, double pct, Distribution distribution,
-                            std::uint64_t samples, std::uint64_t seed, unsigned threads) {
+                            std::uint64_t samples, std::uint64_t seed, unsigned threads,
+                            const CountPlan* plan, RunControl* control) {
   const Sampler sampler(circuit, pct, distribution, samples, seed);
   MonteCarloResult result;
   result.samples = samples;
+  result.counts = EmptyCounts(plan);
   if (samples == 0) {
     result.figures.fill(kNoSpread);
     return result;
   }
+  auto cancelled = [&] { return control != nullptr && control->cancel; };
   // The first block is kept whole: it sets the pivots and the brackets.
   std::array<std::vector<double>, kFigures> first;
-  std::uint64_t good = sampler.Block(0, [&](const std::array<double, kFigures>& v) {
-    for (std::size_t f = 0; f < kFigures; ++f) first[f].push_back(v[f]);
-  });
+  std::uint64_t good = sampler.Block(
+      0,
+      [&](const std::array<double, kFigures>& v) {
+        for (std::size_t f = 0; f < kFigures; ++f) first[f].push_back(v[f]);
+      },
+      control);
+  if (cancelled()) {
+    result.cancelled = true;
+    return result;
+  }
+  // The bins are settled from the first block, then it is counted.
+  CountPlan fitted;
+  if (plan != nullptr) {
+    fitted = *plan;
+    constexpr auto zo = static_cast<std::size_t>(Figure::Zo), gain = static_cast<std::size_t>(Figure::GainDb);
+    if (plan->fitBins) {
+      fitted.zoBins = FitBins(first[zo], plan->zoBins);
+      fitted.gainBins = FitBins(first[gain], plan->gainBins);
+    }
+    plan = &fitted;
+    result.counts = EmptyCounts(plan);
+    for (std::size_t i = 0; i < first[0].size(); ++i)
+      CountSample(fitted, {first[0][i], first[1][i], first[2][i], first[3][i]}, result.counts);
+  }
   constexpr std::uint64_t kEnoughToBracket = 1000;
   std::array<Gathered, kFigures> proto, total;
   for (std::size_t f = 0; f < kFigures; ++f) {
@@ -488,8 +605,12 @@ MonteCarloResult MonteCarlo(const Circuit& circuit, double pct, Distribution dis
     for (double x : first[f]) total[f].Add(x);
   }
   if (sampler.blocks() > 1) {
-    std::array<Gathered, kFigures> rest = GatherAll(sampler, proto, 1, threads, good);
+    std::array<Gathered, kFigures> rest = GatherAll(sampler, proto, 1, threads, good, plan, result.counts, control);
     for (std::size_t f = 0; f < kFigures; ++f) total[f].Append(std::move(rest[f]));
+  }
+  if (cancelled()) {
+    result.cancelled = true;
+    return result;
   }
   result.bad = samples - good;
   std::array<bool, kFigures> missed{};
@@ -502,7 +623,8 @@ MonteCarloResult MonteCarlo(const Circuit& circuit, double pct, Distribution dis
   // A bracket missed its quantile: gather everything again with open brackets.
   for (Gathered& g : proto) OpenBrackets(g);
   std::uint64_t ignored = 0;
-  std::array<Gathered, kFigures> all = GatherAll(sampler, proto, 0, threads, ignored);
+  SampleCounts counted = EmptyCounts(nullptr);  // the first pass counted already
+  std::array<Gathered, kFigures> all = GatherAll(sampler, proto, 0, threads, ignored, nullptr, counted, nullptr);
   for (std::size_t f = 0; f < kFigures; ++f) {
     if (missed[f]) result.figures[f] = *Finish(all[f]);
   }

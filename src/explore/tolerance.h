@@ -5,9 +5,11 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 #include "main/design.h"
 
@@ -104,10 +106,68 @@ struct Spread {
 // common::FloatingPointError (Overflow), for sums beyond the range of doubles.
 Spread SpreadOf(std::span<const double> values);
 
+// `count` equal bins from `lo`, each `width` wide: bin i holds the values
+// from lo + i width up to, not including, lo + (i + 1) width; the last bin
+// also holds its upper edge.
+struct Binning {
+  double lo = 0, width = 1;
+  std::size_t count = 0;
+  double hi() const { return lo + width * static_cast<double>(count); }
+  double Edge(std::size_t i) const { return lo + width * static_cast<double>(i); }
+};
+
+// `count` bins (at least one) over [lo, hi], which is widened by 2 % of its
+// span on both sides (so that the extremes do not sit on the outer edges);
+// a span of zero width becomes +-1 % around its value (+-1 around 0).
+Binning BinsOver(double lo, double hi, std::size_t count);
+
+// How many values fell into each bin of a Binning, and beside it.
+struct BinCounts {
+  std::vector<std::uint64_t> bins;
+  std::uint64_t below = 0, above = 0;
+  void Add(const Binning& binning, double x);
+  void Append(const BinCounts& other);
+};
+
+// A closed interval [lo, hi]; empty when lo > hi or either is NaN.
+struct Interval {
+  double lo = 0, hi = 0;
+  bool Contains(double x) const { return x >= lo && x <= hi; }
+};
+
+// What a Monte Carlo pass counts besides the spreads: the good samples whose
+// Zo and gain in dB both lie in their acceptance windows, and the bins of
+// both figures.
+struct CountPlan {
+  Interval zo, gainDb;
+  Binning zoBins, gainBins;
+  // The bins are fitted to the good samples of the first block instead, with
+  // as many bins: from its 0.1st to its 99.9th percentile widened by a tenth
+  // of that span on each side, but not beyond its extremes (so that a few
+  // samples near an unstable corner, with Zo without bound, do not squeeze
+  // the rest into one bin). They stay as given when that block has no good
+  // sample.
+  bool fitBins = false;
+};
+struct SampleCounts {
+  std::uint64_t accepted = 0;
+  Binning zoBins, gainBins;  // the bins counted into
+  BinCounts zo, gainDb;
+};
+
+// Lets another thread follow a run and stop it: `done` grows by the samples
+// drawn, and setting `cancel` ends the run at the next 4096th sample.
+struct RunControl {
+  std::atomic<bool> cancel{false};
+  std::atomic<std::uint64_t> done{0};
+};
+
 struct MonteCarloResult {
   std::uint64_t samples = 0;
   std::uint64_t bad = 0;  // samples without figures: counted, not in the spreads
   std::array<Spread, kFigures> figures{};  // NaN everywhere when no sample was good
+  SampleCounts counts;     // as the CountPlan asked; empty without one
+  bool cancelled = false;  // stopped through RunControl: nothing else here is meaningful
 };
 
 // Samples come in blocks of this many; block b draws from Random(seed)
@@ -123,8 +183,11 @@ inline constexpr std::uint64_t kSamplesPerBlock = 65536;
 // joined in block order, so the thread count changes nothing: the same seed
 // gives the same figures everywhere. Throws only common::FloatingPointError,
 // from the statistics of values beyond the range of doubles.
+// With a `plan`, each good sample is also counted as it asks, in the same
+// pass; with a `control`, the run reports its progress and can be cancelled.
 MonteCarloResult MonteCarlo(const Circuit& circuit, double pct, Distribution distribution,
-                            std::uint64_t samples, std::uint64_t seed, unsigned threads = 0);
+                            std::uint64_t samples, std::uint64_t seed, unsigned threads = 0,
+                            const CountPlan* plan = nullptr, RunControl* control = nullptr);
 
 // ---- Sensitivity ----
 

@@ -25,9 +25,11 @@
 //                   the first N characters of the help text as shown on the
 //                   screen, one cell per character: glyphs.inked (cells with
 //                   ink) and glyphs.distinct (cells that look different).
+//   probe exrow N   the screen rectangle of row N of the explorer's list.
 //   probe serve     reads commands like the above, one per line, and answers
 //                   each with its output and a closing line "end=EXIT_CODE".
-// "probe state" also reports the text of a visible tooltip (tooltip) and the
+// "probe state" also reports the explorer window (explorer.*: shown, page,
+// list rows, the tolerance page's texts), the text of a visible tooltip (tooltip) and the
 // help window (help.*), visible or not:
 // how many there are, visibility, owner, caption, outer and client rectangles,
 // the text box's rectangle and text, and whether it is the active window.
@@ -36,6 +38,7 @@
 // standard icon drawn the same size) and dialog.childN.rect (screen rectangle).
 // Output is UTF-8. Exit code 2 when the main window is not found.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -63,6 +66,16 @@ constexpr Named kControls[] = {
     {"ButtonCopy", IDC_BUTTONCOPY}, {"ButtonExit", IDC_BUTTONEXIT}, {"EditZio", IDC_EDITZIO},
     {"EditDecr", IDC_EDITDECR},   {"LabelHelp", IDC_LABELHELP},   {"LabelZo", IDC_LABELZO},
     {"LabelDecr", IDC_LABELDECR},
+};
+
+// The explorer window's controls, named "ex." + name.
+constexpr Named kExplorerControls[] = {
+    {"Tab", IDC_EX_TAB},           {"List", IDC_EX_LIST},           {"CopySeries", IDC_EX_COPY_SERIES},
+    {"Tol", IDC_EX_TOL},           {"Dist", IDC_EX_DIST},           {"Samples", IDC_EX_SAMPLES},
+    {"Seed", IDC_EX_SEED},         {"AcceptZo", IDC_EX_ACCEPT_ZO},  {"AcceptGain", IDC_EX_ACCEPT_GAIN},
+    {"Calc", IDC_EX_CALC},         {"Cancel", IDC_EX_CANCEL},       {"CopyTol", IDC_EX_COPY_TOL},
+    {"ShowZo", IDC_EX_SHOW_ZO},    {"ShowGain", IDC_EX_SHOW_GAIN},  {"Yield", IDC_EX_YIELD},
+    {"Unstable", IDC_EX_UNSTABLE}, {"Progress", IDC_EX_PROGRESS},   {"Figures", IDC_EX_FIGURES},
 };
 
 std::string Utf8(const std::wstring& w) {
@@ -312,13 +325,14 @@ std::wstring LongText(HWND h) {
 struct HelpWindows {
   DWORD pid;
   std::vector<HWND> found;
+  const wchar_t* cls = L"TFormHelp";
 };
 
 BOOL CALLBACK CollectHelp(HWND h, LPARAM lp) {
   auto* w = reinterpret_cast<HelpWindows*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(h, &pid);
-  if (pid == w->pid && ClassOf(h) == L"TFormHelp") w->found.push_back(h);
+  if (pid == w->pid && ClassOf(h) == w->cls) w->found.push_back(h);
   return TRUE;
 }
 
@@ -351,6 +365,70 @@ void HelpState(HWND main, DWORD pid, HWND active) {
   std::printf("help.text=%s\n", Escaped(LongText(memo)).c_str());
 }
 
+// The explorer window of the program, or nullptr before it was first opened.
+HWND Explorer(HWND main) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  HelpWindows w{pid, {}, L"TFormExplorer"};
+  EnumWindows(CollectHelp, reinterpret_cast<LPARAM>(&w));
+  return w.found.empty() ? nullptr : w.found[0];
+}
+
+// The explorer.* facts: whether it is there and shown, its page, the rows of
+// its list, the texts of its tolerance page and the focused control.
+void ExplorerState(HWND main, HWND focus, HWND active) {
+  HWND ex = Explorer(main);
+  std::printf("explorer.count=%d\n", ex != nullptr ? 1 : 0);
+  if (ex == nullptr) return;
+  std::printf("explorer.visible=%d\n", IsWindowVisible(ex) ? 1 : 0);
+  std::printf("explorer.active=%d\n", active == ex ? 1 : 0);
+  HWND owner = GetWindow(ex, GW_OWNER);
+  std::printf("explorer.owner=%s\n", owner == main ? "main" : owner ? "other" : "none");
+  std::printf("explorer.caption=%s\n", Escaped(Text(ex)).c_str());
+  RECT r{};
+  GetWindowRect(ex, &r);
+  std::printf("explorer.rect=%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+  std::printf("explorer.page=%d\n", static_cast<int>(SendMessageW(GetDlgItem(ex, IDC_EX_TAB), TCM_GETCURSEL, 0, 0)));
+  HWND list = GetDlgItem(ex, IDC_EX_LIST);
+  std::printf("explorer.rows=%d\n", static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
+  std::printf("explorer.selected=%d\n",
+              static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
+  const char* focused = "other";
+  for (const Named& c : kExplorerControls) {
+    HWND h = GetDlgItem(ex, c.id);
+    if (h == focus) focused = c.name;
+    if (c.id == IDC_EX_FIGURES) {
+      std::printf("explorer.text.%s=%s\n", c.name, Escaped(LongText(h)).c_str());
+    } else {
+      std::printf("explorer.text.%s=%s\n", c.name, Escaped(Text(h)).c_str());
+    }
+    std::printf("explorer.enabled.%s=%d\n", c.name, IsWindowEnabled(h) ? 1 : 0);
+    std::printf("explorer.shown.%s=%d\n", c.name, IsWindowVisible(h) ? 1 : 0);
+  }
+  std::printf("explorer.focus=%s\n", focused);
+}
+
+// The screen rectangle of row N of the explorer's list: the rows follow the
+// header, each (client height - header) / rows per page tall.
+int ExplorerRow(HWND main, const std::string& indexText) {
+  HWND ex = Explorer(main);
+  if (ex == nullptr) return 1;
+  HWND list = GetDlgItem(ex, IDC_EX_LIST);
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  const long index = std::strtol(indexText.c_str(), nullptr, 10);
+  const auto perPage = static_cast<long>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+  RECT client{}, head{};
+  GetClientRect(list, &client);
+  GetWindowRect(header, &head);
+  MapWindowPoints(nullptr, list, reinterpret_cast<POINT*>(&head), 2);
+  if (perPage <= 0 || index < 0) return 1;
+  const long rowHeight = (client.bottom - head.bottom) / perPage;
+  RECT row{client.left, head.bottom + index * rowHeight, client.right, head.bottom + (index + 1) * rowHeight};
+  MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&row), 2);
+  std::printf("%ld %ld %ld %ld\n", row.left, row.top, row.right, row.bottom);
+  return 0;
+}
+
 std::vector<HWND> OtherWindows(HWND main) {
   DWORD pid = 0;
   GetWindowThreadProcessId(main, &pid);
@@ -372,6 +450,17 @@ int ListItem(HWND main, const std::string& indexText) {
 }
 
 int ControlRect(HWND main, const std::string& name) {
+  if (name.rfind("ex.", 0) == 0) {
+    HWND ex = Explorer(main);
+    for (const Named& c : kExplorerControls) {
+      if (ex == nullptr || name.substr(3) != c.name) continue;
+      RECT r{};
+      GetWindowRect(GetDlgItem(ex, c.id), &r);
+      std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+      return 0;
+    }
+    return 1;
+  }
   for (const Named& c : kControls) {
     if (name == c.name) {
       RECT r{};
@@ -399,6 +488,7 @@ int State(HWND main) {
   std::printf("focus=%s\n", NameOf(main, gti.hwndFocus));
   std::printf("active=%s\n", gti.hwndActive == main ? "main" : gti.hwndActive ? "other" : "none");
   HelpState(main, pid, gti.hwndActive);
+  ExplorerState(main, gti.hwndFocus, gti.hwndActive);
   for (const Named& c : kControls) {
     HWND h = GetDlgItem(main, c.id);
     std::printf("text.%s=%s\n", c.name, Escaped(Text(h)).c_str());
@@ -406,6 +496,7 @@ int State(HWND main) {
   }
   for (HWND h : OtherWindows(main)) {
     const std::wstring cls = ClassOf(h);
+    if (cls == L"TFormExplorer") continue;  // the explorer.* facts
     if (cls == L"tooltips_class32") {
       std::printf("tooltip=%s\n", Escaped(LongText(h)).c_str());
       continue;
@@ -545,6 +636,7 @@ int Run(const std::vector<std::string>& words) {
   if (command == "clearclipboard") return ClearClipboard();
   if (command == "listitem" && words.size() >= 2) return ListItem(main, arg);
   if (command == "rect" && words.size() >= 2) return ControlRect(main, arg);
+  if (command == "exrow" && words.size() >= 2) return ExplorerRow(main, arg);
   if (command == "font" && words.size() >= 2) return Font(main, arg);
   if (command == "ink" && words.size() >= 2) return Ink(main, arg);
   if (command == "helpglyphs" && words.size() >= 2) return HelpGlyphs(main, arg);

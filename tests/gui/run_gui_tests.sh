@@ -339,6 +339,7 @@ drag() {
 #   helptext            click into the help window's text box
 #   hover NAME          move the mouse from the screen's corner onto a control
 #   wait SECONDS        let the program react (a dialog that should not come)
+#   exrow N [2]         click (2: double-click) row N of the explorer's list
 act() {
   local verb=$1 r l t rr b
   shift
@@ -361,6 +362,10 @@ act() {
       xdotool type --delay 30 -- "$1" ;;
     wait)
       sleep "$1" ;;
+    exrow)
+      probe exrow "$1" || { action_error="no explorer row $1"; return 1; }
+      read -r l t rr b <<<"$probe_out"
+      xdotool mousemove $((l + 20)) $(((t + b) / 2)) click --repeat "${2:-1}" --delay 80 1 ;;
     open)
       control_rect "$1" || { action_error="no control $1"; return 1; }
       read -r l t rr b <<<"$control_box"
@@ -784,7 +789,7 @@ readonly HELP_LINE1='指定された出力インピーダンスを持つアン�
 help_window() {
   check "first click: one window, centred"   "click LabelHelp"  help.count=1 help.visible=1 help.owner=main \
         help.caption=Help help.client=566x234 help.firstplace=yes help.memofits=yes
-  check "  its text: 15 lines"               ""                 help.line1="$HELP_LINE1" help.lines=15
+  check "  its text: 19 lines"               ""                 help.line1="$HELP_LINE1" help.lines=19
   # Moved up, clear of the Help label, which it covers at its first place.
   local first=${S[help.rect]} l t r b moved
   read -r l t r b <<<"$first"
@@ -798,12 +803,84 @@ help_window() {
   check "main window can be activated"       "mainclick 10 -12" active=main help.visible=1 help.active=0
   check "second click: still one, in front"  "click LabelHelp"  help.count=1 help.visible=1 \
         help.active=1 help.rect="$moved"
-  check "typed into its text"                "helptext; key ctrl+Home; type xyz"  help.line1="xyz$HELP_LINE1" help.lines=15
+  check "typed into its text"                "helptext; key ctrl+Home; type xyz"  help.line1="xyz$HELP_LINE1" help.lines=19
   check "alt+F4 hides it, not destroys"      "key alt+F4"       help.count=1 help.visible=0 title="$title"
   check "Help again: same place, edit kept"  "click LabelHelp"  help.count=1 help.visible=1 help.rect="$moved" \
-        help.line1="xyz$HELP_LINE1" help.lines=15
+        help.line1="xyz$HELP_LINE1" help.lines=19
   check "enlarged: the text box follows"     "helpcorner 80 60" help.client=646x294 help.memofits=yes
   check "made smaller: the text box follows" "helpcorner -200 -100"  help.client=446x194 help.memofits=yes
+}
+
+# The CLI's output for ARGS with CR LF line ends, in cli_out; false when it
+# cannot be had (then the case is skipped).
+cli_run() {
+  [[ -n $cli_exe ]] || return 1
+  cli_out=$(wine "$cli_exe" --crlf "$@" 2>/dev/null 5>&- 6>&- 8>&-; echo .)
+  cli_out=${cli_out%.}
+}
+
+# $1 (CR LF lines, comma-separated) as the clipboard fact shows tab-separated text.
+as_copied() {
+  local text=${1//,/$'\t'}
+  printf '%s' "${text//$'\r\n'/'\r\n'}"
+}
+
+# Copies with the explorer's button $1 and sets copied to the clipboard text.
+copy_from() {
+  probe clearclipboard
+  run_actions "click $1" || return 1
+  copied=$(clipboard_arrival)
+  copied=${copied#*$'\n'clipboard=}
+}
+
+# The explorer window: both pages by key and by the window menu, the list of
+# every series against velmora-cli, choosing a row, the tolerance page's
+# figures, yield and histogram against velmora-cli, bad input, cancel.
+explorer() {
+  check "Ctrl+E opens it owned by the main window" "key ctrl+e" explorer.visible=1 explorer.page=0 \
+        explorer.owner=main explorer.caption='設計エクスプローラ' explorer.rows=0 title="$title"
+  check "  Esc hides it"                          "key Escape" explorer.visible=0 explorer.count=1
+  check "Enter in the main window, then Alt+Space E: 8 rows, E24's selected" "mainclick 10 -12; click EditZo; key Return; key alt+space; key e" \
+        explorer.visible=1 explorer.page=0 explorer.rows=8 explorer.selected=4 results="$E24"
+  local name="  its copy is velmora-cli --all-series --format csv"
+  if ! cli_run --all-series --format csv; then skipped "$name" "no velmora-cli.exe given"
+  elif ! copy_from ex.CopySeries; then fail "$name" "$action_error"
+  else
+    local want
+    want=$(as_copied "${cli_out#*$'\r\n\r\n'}")
+    if [[ $copied == "$want" ]]; then pass "$name"; else fail "$name" "got '$copied', want '$want'"; fi
+  fi
+  check "double-click on the 96 row: the selector and the results follow" "exrow 6 2" \
+        text.ComboBoxER=96 results='603.566|  0.000|  2.260k|  3.740k|  4.065k|89.4%' explorer.selected=6
+  check "  Up and Enter: series 48"                "key Up; key Return"  text.ComboBoxER=48 explorer.selected=5 \
+        'results^=591.964'
+  check "Ctrl+L: the tolerance page, E48's 2 %, the yield" "key ctrl+l" explorer.page=1 explorer.text.Tol=2 \
+        'explorer.text.Yield^=歩留まり ' 'explorer.text.Figures^=Tolerance:  series 48  ±% 2  distribution uniform  samples 100000  seed 1'
+  name="  its copy is velmora-cli --tolerance's csv, with the SVG's bins"
+  local svg=$work/plot.svg
+  if ! cli_run --series 48 --tolerance --format csv --plot "Z:${svg//\//\\}"; then skipped "$name" "no velmora-cli.exe given"
+  elif ! copy_from ex.CopyTol; then fail "$name" "$action_error"
+  else
+    local want bins counts
+    want=$(as_copied "$cli_out")
+    # The bins' counts of Zo, in the copy and in the SVG, one per line.
+    bins=$(printf '%s' "$copied" | sed 's/\\r\\n/\n/g' | awk -F'\t' '$1 == "zo" && $2 ~ /^[-+.e0-9]+$/ && $3 ~ /^[-+.e0-9]+$/ {print $4}')
+    counts=$(sed -n '/<g id="zo"/,/<\/g>/s/.*class="bar" data-count="\([0-9]*\)".*/\1/p' "$svg")
+    if [[ $copied != "$want"* ]]; then fail "$name" "got '${copied:0:300}', want '${want:0:300}'"
+    elif [[ -z $counts || $bins != "$counts" ]]; then fail "$name" "bins '${bins//$'\n'/ }', SVG '${counts//$'\n'/ }'"
+    else pass "$name"; fi
+  fi
+  check "samples 0: a message, nothing computed"   "fill ex.Samples 0; click ex.Calc" dialogs=1 \
+        dialog.text='サンプル数は 1 から 10000000 までの整数を入力してください' explorer.text.Figures=''
+  check "  OK: the samples box has the focus"      "ok" dialogs=0 explorer.focus=Samples explorer.enabled.CopyTol=0
+  check "a long run shows its progress"            "fill ex.Samples 10000000; click ex.Calc" explorer.shown.Progress=1 \
+        explorer.enabled.Cancel=1 explorer.text.Yield='計算中…'
+  check "  Cancel stops it"                        "click ex.Cancel" explorer.shown.Progress=0 \
+        explorer.text.Yield='中止しました' explorer.text.Figures='' explorer.enabled.Cancel=0
+  check "Esc with the focus where Cancel was: hidden" "key Escape" explorer.visible=0
+  check "Alt+Space L from the main window: the tolerance page" "mainclick 10 -12; key alt+space; key l" \
+        explorer.visible=1 explorer.page=1 explorer.focus=Tol
+  check "  Ctrl+E there: the every-series page"    "key ctrl+e" explorer.page=0 explorer.visible=1
 }
 
 session "start-up" startup_and_size
@@ -815,6 +892,7 @@ session "report" report_copy
 session "outcomes" outcomes
 session "selector" selector
 session "help" help_window
+session "explorer" explorer
 stop_app
 
 if ((skips)); then echo "$passed passed, $failed failed, $skips skipped"

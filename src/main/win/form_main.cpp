@@ -237,6 +237,8 @@ void TFormMain::AddSystemMenuEntries() {
   if (menu == nullptr) return;
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(menu, MF_STRING, IDM_SAVE_NETLIST, LoadText(IDS_SAVE_NETLIST).c_str());
+  AppendMenuW(menu, MF_STRING, IDM_EVERY_SERIES, LoadText(IDS_EX_MENU_SERIES).c_str());
+  AppendMenuW(menu, MF_STRING, IDM_TOLERANCE, LoadText(IDS_EX_MENU_TOLERANCE).c_str());
 }
 
 void TFormMain::OnInitSystemMenu(HMENU menu) {
@@ -245,9 +247,44 @@ void TFormMain::OnInitSystemMenu(HMENU menu) {
 }
 
 bool TFormMain::OnSysCommand(UINT command) {
-  if (command != IDM_SAVE_NETLIST) return false;
-  SaveNetlist();
-  return true;
+  switch (command) {
+    case IDM_SAVE_NETLIST: SaveNetlist(); return true;
+    case IDM_EVERY_SERIES: OpenExplorer(explore::TFormExplorer::Page::Series); return true;
+    case IDM_TOLERANCE: OpenExplorer(explore::TFormExplorer::Page::Tolerance); return true;
+    default: return false;
+  }
+}
+
+void TFormMain::OpenExplorer(explore::TFormExplorer::Page page) {
+  explore::MainLink link;
+  link.current = [this] { return calculated_; };
+  link.chooseSeries = [this](std::int32_t er) { ChooseSeries(er); };
+  explorer_.Open(instance_, hwnd_, link, page);
+}
+
+// The selector shows the series as its list does (no series as "∞"), then
+// the design is calculated as after a choice from the list.
+void TFormMain::ChooseSeries(std::int32_t er) {
+  const std::wstring text = er == 0 ? std::wstring(1, L'\u221E') : std::to_wstring(er);
+  SetWindowTextW(Item(IDC_COMBOBOXER), text.c_str());
+  Calculate();
+}
+
+bool TFormMain::PreTranslateMessage(MSG& msg) {
+  const HWND explorer = explorer_.Handle();
+  const HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  const bool ours = root == hwnd_ || (explorer != nullptr && root == explorer);
+  // A window without a focused control gets its keys as WM_SYSKEYDOWN, Alt or not.
+  const bool keyDown = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+  if (ours && keyDown && (msg.wParam == 'E' || msg.wParam == 'L') &&
+      GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_MENU) >= 0) {
+    ReportErrors(hwnd_, 0, [&] {
+      OpenExplorer(msg.wParam == 'E' ? explore::TFormExplorer::Page::Series : explore::TFormExplorer::Page::Tolerance);
+      return LRESULT{0};
+    });
+    return true;
+  }
+  return explorer_.PreTranslate(msg);
 }
 
 void TFormMain::CreateControls() {
@@ -553,6 +590,12 @@ void TFormMain::EditZoKeyPress(wchar_t& key) {
 // ---- The Calculate command ----
 
 void TFormMain::Calculate() {
+  // However the calculation ends (a fault included), the explorer window
+  // follows it once this message has been handled.
+  struct FollowAfter {
+    explore::TFormExplorer& explorer;
+    ~FollowAfter() { explorer.Follow(); }
+  } follow{explorer_};
   design_.Valid = false;
   ReadSeries();
   const double gain = common::StrToValue(Text(IDC_EDITGAIN));
@@ -560,6 +603,7 @@ void TFormMain::Calculate() {
   const double r1 = common::StrToValue(Text(IDC_EDITR1));
   const double r3 = common::StrToValue(Text(IDC_EDITR3));
   const double r5 = common::StrToValue(Text(IDC_EDITR5));
+  calculated_ = std::pair{explore::DesignInputs{gain, zo, r1, r3, r5}, design_.ER};
   switch (SolveDesign(gain, zo, r1, r3, r5, design_.ER, design_)) {
     case DesignOutcome::NotANumber:
       ClearResults();

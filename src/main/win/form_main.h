@@ -9,6 +9,8 @@
 
 #include "common/win/base_window.h"
 #include "common/win/handles.h"
+#include "explore/explorer.h"
+#include "explore/win/form_explorer.h"
 #include "main/design.h"
 
 namespace velmora::help {
@@ -40,6 +42,11 @@ class TFormMain : public common::BaseWindow<TFormMain> {
   void Calculate();
   std::u16string MakeReport() const;
 
+  // The explorer window's shortcut keys (Ctrl+E every series, Ctrl+L
+  // tolerance) and its keyboard navigation, for a message of the event loop
+  // before it is dispatched; true when the message was used.
+  bool PreTranslateMessage(MSG& msg);
+
  private:
   friend class common::BaseWindow<TFormMain>;
   static LRESULT CALLBACK BoxSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
@@ -63,6 +70,8 @@ class TFormMain : public common::BaseWindow<TFormMain> {
   void LoadSchematic();
   void AddHints();
   void AddSystemMenuEntries();
+  void OpenExplorer(explore::TFormExplorer::Page page);
+  void ChooseSeries(std::int32_t er);
 
   // Event handlers of the controls.
   void ButtonCalcClick();
@@ -102,6 +111,9 @@ class TFormMain : public common::BaseWindow<TFormMain> {
   // notification without a change of text calculates nothing.
   std::u16string seriesText_;
   DesignState design_;
+  // The inputs of the last Calculate, which the explorer window follows.
+  std::optional<std::pair<explore::DesignInputs, std::int32_t>> calculated_;
+  explore::TFormExplorer explorer_;
   static constexpr int kFirstId = 100;
   std::array<HWND, 48> items_{};  // by control id - kFirstId
 };

@@ -5,6 +5,7 @@
 // where it has one, is the string id + kHintOffset.
 #pragma once
 
+#include "explore/win/explorer_resource.h"
 #include "help/win/help_resource.h"
 
 #define IDC_LABEL17 100
@@ -55,5 +56,7 @@
 
 // Commands of the window menu (system commands: below 0xF000, low 4 bits 0).
 #define IDM_SAVE_NETLIST 0x0100
+#define IDM_EVERY_SERIES 0x0110
+#define IDM_TOLERANCE 0x0120
 
 #define IDR_SCHEMATIC 300

@@ -1,0 +1,45 @@
+// Resource and control identifiers of the explorer window, shared by
+// res/velmora.rc (through main/win/resource.h) and the code.
+#pragma once
+
+#define IDC_EX_TAB 500
+#define IDC_EX_LIST 501
+#define IDC_EX_COPY_SERIES 502
+#define IDC_EX_TOL_LABEL 510
+#define IDC_EX_TOL 511
+#define IDC_EX_DIST_LABEL 512
+#define IDC_EX_DIST 513
+#define IDC_EX_SAMPLES_LABEL 514
+#define IDC_EX_SAMPLES 515
+#define IDC_EX_SEED_LABEL 516
+#define IDC_EX_SEED 517
+#define IDC_EX_ACCEPT_ZO_LABEL 518
+#define IDC_EX_ACCEPT_ZO 519
+#define IDC_EX_ACCEPT_GAIN_LABEL 520
+#define IDC_EX_ACCEPT_GAIN 521
+#define IDC_EX_CALC 522
+#define IDC_EX_CANCEL 523
+#define IDC_EX_COPY_TOL 524
+#define IDC_EX_PROGRESS 525
+#define IDC_EX_YIELD 526
+#define IDC_EX_UNSTABLE 527
+#define IDC_EX_SHOW_ZO 528
+#define IDC_EX_SHOW_GAIN 529
+#define IDC_EX_FIGURES 530
+
+#define IDS_EX_CAPTION 2100
+#define IDS_EX_MENU_SERIES 2101
+#define IDS_EX_MENU_TOLERANCE 2102
+#define IDS_EX_TAB_SERIES 2103
+#define IDS_EX_TAB_TOLERANCE 2104
+#define IDS_EX_DISTRIBUTIONS 2105
+#define IDS_EX_BAD_TOLERANCE 2106
+#define IDS_EX_BAD_SAMPLES 2107
+#define IDS_EX_BAD_SEED 2108
+#define IDS_EX_BAD_ACCEPT_ZO 2109
+#define IDS_EX_BAD_ACCEPT_GAIN 2110
+#define IDS_EX_YIELD 2111
+#define IDS_EX_UNSTABLE 2112
+#define IDS_EX_RUNNING 2113
+#define IDS_EX_CANCELLED 2114
+#define IDS_EX_NO_DESIGN 2115
