@@ -479,6 +479,8 @@ TEST(ExplorerText, NamesKeysAndCodesForPrograms) {
       {Series({0, 600, 10000, 10000, 470}, {24})[1],      9, "r5_too_large "},
       {Series({0, 600, 10000, 900, 68}, {24})[1],         9, "r3_too_small "},
       {Series({kNaN, 600, 10000, 10000, 68}, {24})[1],    9, "not_a_number "},
+      {Series({0, 0, 10000, 10000, 0}, {24})[1],          9, "invalid_operation "},  // 0/0 in R2
+      {Series({1e308, 600, 10000, 10000, 68}, {24})[1],   9, "overflow "},
       {tables[1],                                         7, "success "},
       {tables[5],                                         2, "normal "},
       {tables[6],                                         0, "nominal worst_min worst_max mean sd p01 p99 "},
