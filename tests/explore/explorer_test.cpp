@@ -146,6 +146,10 @@ TEST(SearchTrace, NoSearchWithoutSeriesOrBeforeIt) {
   EXPECT_LT(faulted.steps.size(), 9u);
   EXPECT_EQ(faulted.winner, -1);
   EXPECT_EQ(faulted.result.fault, FpFault::DivideByZero);
+  // A fault before R2 is known leaves nothing to round.
+  const SearchTrace unknown = TraceSearch({0, 0, 10000, 10000, 0}, 24);
+  EXPECT_FALSE(unknown.searched);
+  EXPECT_EQ(unknown.result.fault, FpFault::Invalid);
 }
 
 }  // namespace

@@ -300,5 +300,28 @@ TEST(Tolerance, UnstableAndFaultingCircuitsAreCountedNotAveraged) {
   EXPECT_TRUE(std::isnan(mc.figures[0].mean));
 }
 
+TEST(Tolerance, UnstableWarningGivesEachCountWithItsShare) {
+  const std::string head = "WARNING: UNSTABLE WITHIN THE TOLERANCE. The output impedance is not positive and finite";
+  const std::string tail = " points of the worst-case search: there the positive feedback makes the stage unstable or latch. "
+                           "Those circuits are counted, not averaged; the figures describe the others only.";
+  struct Case { bool nominalGood; std::uint64_t bad, samples; int badCorners; std::uint64_t badPoints, points; std::string middle; };
+  const Case cases[] = {
+      {false, 3, 8,      32, 0, 0,  " for the nominal circuit itself, in 3 of 8 (37.500 %) Monte Carlo samples, 32 of 32 (100.000 %) corners and 0 of 0 (0.000 %)"},
+      {true,  0, 100000, 1,  2, 7,  " in 0 of 100000 (0.000 %) Monte Carlo samples, 1 of 32 (3.125 %) corners and 2 of 7 (28.571 %)"},
+      {true,  1, 3,      0,  0, 40, " in 1 of 3 (33.333 %) Monte Carlo samples, 0 of 32 (0.000 %) corners and 0 of 40 (0.000 %)"},
+      {true,  0, 5,      0,  0, 40, ""},  // all stable: no warning
+  };
+  for (const Case& c : cases) {
+    ToleranceReport r;
+    r.nominalGood = c.nominalGood;
+    r.monteCarlo.bad = c.bad;
+    r.monteCarlo.samples = c.samples;
+    r.worst.badCorners = c.badCorners;
+    r.worst.badPoints = c.badPoints;
+    r.worst.points = c.points;
+    EXPECT_EQ(UnstableWarning(r), c.middle.empty() ? "" : head + c.middle + tail);
+  }
+}
+
 }  // namespace
 }  // namespace velmora::explore
