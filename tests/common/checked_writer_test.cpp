@@ -102,7 +102,7 @@ TEST(CheckedWriter, NothingWrittenIsNothingLost) {
 
 #ifdef __GLIBC__
 // A stream over our own functions: its writes fail without setting errno, or
-// only its close fails (after every write went through).
+// its close fails (with close_errno, or without setting errno when it is -1).
 struct Sink {
   bool writes_fail;
   int close_errno;
@@ -115,24 +115,26 @@ std::FILE* StreamOver(Sink* sink) {
   };
   io.close = [](void* c) {
     const int e = static_cast<Sink*>(c)->close_errno;
-    if (e != 0) errno = e;
+    if (e > 0) errno = e;
     return e != 0 ? -1 : 0;
   };
   return fopencookie(sink, "w", io);
 }
 
 TEST(CheckedWriter, FailuresReportTheirOwnErrno) {
-  const struct { const char* what; Sink sink; std::size_t size; int want; } cases[] = {
-      {"write fails silently", {true, 0},       100000, EIO},  // more than the buffer
-      {"flush fails silently", {true, 0},       1,      EIO},
-      {"only the close fails", {false, ENOSPC}, 1,      ENOSPC},
+  const struct { const char* what; Sink sink; std::size_t size; bool flush; int want; } cases[] = {
+      {"write fails silently", {true, 0},       100000, true,  EIO},  // more than the buffer
+      {"flush fails silently", {true, 0},       1,      true,  EIO},
+      {"only the close fails", {false, ENOSPC}, 1,      true,  ENOSPC},
+      {"close fails silently", {false, -1},     1,      true,  EIO},
+      {"flush, then close",    {true, ENOSPC},  1,      false, EIO},  // the close's own flush fails first
   };
   for (auto c : cases) {
     CheckedWriter out(StreamOver(&c.sink));
     errno = ERANGE;  // stale values from elsewhere must not be reported
     out.Write(std::string(c.size, 'x'));
     errno = EDOM;
-    out.Flush();
+    if (c.flush) out.Flush();
     out.Close();
     EXPECT_EQ(out.error(), c.want) << c.what;
   }

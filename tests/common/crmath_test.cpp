@@ -58,6 +58,7 @@ TEST(CrExp, SpecialsAndRangeEnds) {
       {kMax, kInf},
       {-0x1.74910d52d3051p+9, kMin},  // e^x = 2^-1075 (1 + 1e-13): rounds up
       {-0x1.74910d52d3052p+9, 0.0},   // e^x = 2^-1075 (1 - 1.4e-14): rounds down
+      {-0x1.681d24c3bdac6p+9, 0x0.00007a07a9f13p-1022},  // |x| a 2^-67.7 part under k ln2/2^16: r cancels all but the low limbs
       {-745.2, 0.0},
       {-kMax, 0.0},
   };

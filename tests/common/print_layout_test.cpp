@@ -158,6 +158,8 @@ TEST(LinePrinter, CharacterWiderThanThePageGoesAlone) {
   EXPECT_EQ(l.pen, (DevicePoint{10, 18}));
   EXPECT_EQ(Lay(u"\U0001F600a", {15, 1000}).ops,
             (std::vector<DrawOp>{{0, 0, 0, u"\U0001F600"}, {0, 0, 18, u"a"}}));  // a pair stays whole
+  EXPECT_EQ(Lay(u"\U00010000\U0010FFFF", {15, 1000}).ops,
+            (std::vector<DrawOp>{{0, 0, 0, u"\U00010000"}, {0, 0, 18, u"\U0010FFFF"}}));  // the first and last pairs
 }
 
 TEST(LinePrinter, LineAdvances) {
