@@ -2,6 +2,14 @@
 # Helpers shared by the scripts in this directory. Source it; do not run it.
 # Every helper is safe to call repeatedly and from parallel processes.
 
+# Text crosses into Wine in the locale's encoding: command-line arguments
+# ("∞"), file and prefix names. A shell without any locale settings (a bare
+# root login, env -i) has the ASCII "C" locale, in which Wine turns them into
+# garbage; C.UTF-8 is always there on Debian 12.
+if [[ $(LC_ALL=${LC_ALL:-} locale charmap 2>/dev/null) != UTF-8 ]]; then
+  export LC_ALL=C.UTF-8
+fi
+
 # Prints "SCRIPT: MESSAGE" on stderr and exits 1.
 velmora_die() {
   echo "$(basename "$0"): $*" >&2
