@@ -23,7 +23,6 @@ namespace {
 
 using common::FpFault;
 using main::DesignState;
-using main::GainDb;
 using main::SolveDesign;
 using velmora::testing::FaultOf;
 using velmora::testing::Same;

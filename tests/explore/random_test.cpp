@@ -12,21 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "designs.h"
-#include "fp_testing.h"
-
 namespace velmora::explore {
 namespace {
-
-using common::FpFault;
-using main::DesignState;
-using main::GainDb;
-using main::SolveDesign;
-using velmora::testing::FaultOf;
-using velmora::testing::Same;
-
-using testing::Designed;
-using testing::kDefault;
 
 // ---------------------------------------------------------------------------
 // The generator

@@ -21,11 +21,8 @@
 namespace velmora::explore {
 namespace {
 
-using common::FpFault;
 using main::DesignState;
 using main::GainDb;
-using main::SolveDesign;
-using velmora::testing::FaultOf;
 using velmora::testing::Same;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
