@@ -68,5 +68,13 @@ TEST(RandomDraws, SeedsAndJumpsGiveSeparateStreams) {
   EXPECT_EQ(sameAsJumped, 0);
 }
 
+TEST(RandomDraws, AJumpDropsTheSpareNormal) {
+  Random used(7), fresh(7);
+  used.Normal();  // leaves the second of its pair for the next call
+  used.Jump();
+  fresh.Jump();
+  EXPECT_EQ(used.Normal(), fresh.Normal());
+}
+
 }  // namespace
 }  // namespace velmora::explore

@@ -197,6 +197,9 @@ std::vector<Table> AllKindsOfTables() {
     odd.rows.push_back({Cell::Number(x), Cell::Text("a,b \"quoted\"\nline", "shown")});
   }
   odd.rows.push_back({Cell::Null(), Cell::Text("tab\there \\ back")});
+  std::string controls(1, '\0');  // JSON spells each as \u00XX
+  for (char c = 1; c < 0x20; ++c) controls += c;
+  odd.rows.push_back({Cell::Null(), Cell::Text(controls)});
   tables.push_back(odd);
   return tables;
 }
@@ -328,6 +331,10 @@ TEST(ExplorerText, ReadsAsDocumented) {
   const DesignInputs faulting{0, 600, 10000, 1200, 200}, late{0, 600, 10000, 10000, 470}, small{0, 600, 10000, 900, 68};
   const DesignInputs negative{0, -600, -10000, -10000, -1000};  // every t < 0
   struct Case { const char* what; std::vector<Table> tables; std::vector<std::string> lines; };
+  const auto Unstable = [&] {  // its stability and sensitivity tables
+    const std::vector<Table> t = ToleranceTables(AnalyseTolerance(Designed(negative, 3), {5, Distribution::Uniform, 10, 1}));
+    return std::vector<Table>{t[3], t[4]};
+  };
   const Case cases[] = {
       {"every series", Series(kDefault, DefaultSeriesList()), {
           inputs, "", "Every series", series,
@@ -420,6 +427,15 @@ TEST(ExplorerText, ReadsAsDocumented) {
           "Acceptance window:  Zo from 540.000  to 660.000  gain dB from -1.000  to 1.000  "
           "samples inside both 51311  of 100000", "",
           "Yield, unstable circuits outside:  share % 51.31  95 % Wilson score interval from 51.00  to 51.62"}},
+      {"an unstable design", Unstable(), {
+          "Unstable (Zo not positive and finite):  nominal stable NO  samples 10  corners 32  search points 6802", "",
+          "Sensitivity: change for +1 % on one resistor",  // none without a stable nominal circuit
+          "    Zo %  Gain %",
+          "R1  -     -",
+          "R2  -     -",
+          "R3  -     -",
+          "R4  -     -",
+          "R5  -     -"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -483,6 +499,10 @@ TEST(ExplorerText, NamesKeysAndCodesForPrograms) {
       {tables[9],                                         0, "r1 r2 r3 r4 r5 "},
   };
   for (const Case& c : cases) EXPECT_EQ(codes(c.table, c.column), c.codes) << c.table.name;
+  // The first pair tried can win; the note is only for a search that nothing won.
+  const Table firstWins = Search({-3, 600, 10000, 10000, 68}, 24)[2];
+  EXPECT_EQ(codes(firstWins, 4).substr(0, 4), "won ");
+  EXPECT_EQ(firstWins.notes, std::vector<std::string>{});
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numeric>
 #include <string>
 
@@ -18,6 +20,8 @@ namespace {
 using testing::Designed;
 using testing::kDefault;
 
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
 TEST(WilsonInterval, HandComputedValues) {
   const struct {
     std::uint64_t part, whole;
@@ -29,6 +33,7 @@ TEST(WilsonInterval, HandComputedValues) {
       {1, 3, 0.061491944720396242, 0.79234039919795225},  // asymmetric around 1/3
       {95, 100, 0.88824953076808086, 0.97845632084563203},
       {0, 100000, 0.0, 3.8413112583039626e-5},
+      {1, 1, 0.20654931437723742, 1.0},  // 1 / (1 + z^2)
   };
   for (const auto& c : cases) {
     const Proportion p = WilsonInterval(c.part, c.whole);
@@ -56,16 +61,24 @@ TEST(BinCounts, EdgesBelongToTheBinAboveAndTheTopEdgeToTheLast) {
     const int got = counts.below ? -1 : counts.above ? 10 : static_cast<int>(std::find(counts.bins.begin(), counts.bins.end(), 1u) - counts.bins.begin());
     EXPECT_EQ(got, c.bin) << c.x;
   }
-  // Every value lands in the bin whose computed edges hold it.
+  // Every value lands in the bin whose computed edges hold it: random values,
+  // and each edge and the double below it, where the quotient rounds either way.
+  const auto expectHeld = [](const Binning& bins, double x) {
+    BinCounts counts{std::vector<std::uint64_t>(bins.count, 0)};
+    counts.Add(bins, x);
+    const auto i = static_cast<std::size_t>(std::find(counts.bins.begin(), counts.bins.end(), 1u) - counts.bins.begin());
+    ASSERT_LT(i, bins.count) << x;
+    EXPECT_TRUE(bins.Edge(i) <= x && (x < bins.Edge(i + 1) || i + 1 == bins.count)) << x;
+  };
   const Binning odd{407.3, 15.71, 40};
   Random random(3);
-  for (int n = 0; n < 20000; ++n) {
-    const double x = odd.lo + (odd.hi() - odd.lo) * (random.Symmetric() + 1) / 2;
-    BinCounts counts{std::vector<std::uint64_t>(40, 0)};
-    counts.Add(odd, x);
-    const auto i = static_cast<std::size_t>(std::find(counts.bins.begin(), counts.bins.end(), 1u) - counts.bins.begin());
-    ASSERT_LT(i, 40u) << x;
-    EXPECT_TRUE(odd.Edge(i) <= x && (x < odd.Edge(i + 1) || i == 39)) << x;
+  for (int n = 0; n < 20000; ++n) expectHeld(odd, odd.lo + (odd.hi() - odd.lo) * (random.Symmetric() + 1) / 2);
+  for (const Binning& bins : {odd, b, Binning{-3.3, 0.15, 40}, Binning{1e-3, 7e-5, 30}, Binning{0.7, 0.3, 7},
+                             Binning{4.48, 49.104, 3}}) {  // the double below Edge(1) divides to 1.0
+    for (std::size_t i = 1; i < bins.count; ++i) {
+      expectHeld(bins, bins.Edge(i));
+      expectHeld(bins, std::nextafter(bins.Edge(i), -1e300));
+    }
   }
 }
 
@@ -157,6 +170,55 @@ TEST(Histogram, UnstableSamplesAreInNoBinAndCountedInTheSvg) {
   EXPECT_NE(svg.find("unstable (in no bin) " + std::to_string(r.monteCarlo.bad)), std::string::npos);
 }
 
+TEST(Histogram, TheTallestBarReachesTheTopAndEmptyBinsStayFlat) {
+  const struct {
+    DesignInputs in;
+    std::uint64_t tallest;
+  } cases[] = {{kDefault, 1}, {{0, -600, -10000, -10000, -1000}, 0}};  // one sample; no stable one
+  for (const auto& c : cases) {
+    const Histogram h = HistogramOf(AnalyseTolerance(Designed(c.in, 3), {5, Distribution::Uniform, 1, 1}), Figure::Zo);
+    ASSERT_EQ(h.tallest(), c.tallest);
+    double top = 0, bottom = 0, highest = 1e9;
+    for (const Shape& s : LayOutHistogram(h, 800, 320, 16)) {
+      if (s.kind == Shape::Kind::Axis && s.x0 == s.x1) top = s.y0, bottom = s.y1;  // the vertical axis
+      if (s.kind == Shape::Kind::Bar) highest = std::min(highest, s.y0);
+    }
+    EXPECT_EQ(highest, c.tallest ? top : bottom) << c.tallest;
+  }
+}
+
+TEST(Histogram, BinsSpanNominalAndWorstCaseOrElseTheWindow) {
+  // Every gain below 0 dB; then a design with no stable circuit at all.
+  const Histogram gain = HistogramOf(
+      AnalyseTolerance(Designed({-6, 600, 10000, 10000, 68}, 24), {1, Distribution::Uniform, 10, 1}), Figure::GainDb);
+  EXPECT_LT(gain.binning.lo, gain.worstMin);
+  EXPECT_GT(gain.binning.hi(), gain.worstMax);
+  EXPECT_LT(gain.binning.hi(), 0.0);
+  const Histogram none = HistogramOf(
+      AnalyseTolerance(Designed({0, -600, -10000, -10000, -1000}, 3), {5, Distribution::Uniform, 10, 1}), Figure::Zo);
+  EXPECT_LT(none.binning.lo, none.window.lo);
+  EXPECT_GT(none.binning.hi(), none.window.hi);
+  // A single value: bins a hundredth of it wide either side, or 1 around 0.
+  EXPECT_EQ(BinsOver(600, 600, 10).lo, 594.0);
+  EXPECT_EQ(BinsOver(600, 600, 10).width, 12.0 / 10);
+  EXPECT_EQ(BinsOver(0, 0, 10).lo, -1.0);
+  EXPECT_EQ(BinsOver(0, 0, 10).width, 2.0 / 10);
+}
+
+TEST(Histogram, MarksOnTheAxisEndsAreDrawnThoseBeyondAreNot) {
+  Histogram h;
+  h.binning = {0, 1, 10};
+  h.counts.bins.assign(10, 1);
+  h.nominal = 0;                            // the lower end
+  h.worstMax = 10;                          // the upper end
+  h.worstMin = -1e-9, h.p01 = h.p99 = kNaN;  // beyond it; none
+  std::string marks;
+  for (const Shape& s : LayOutHistogram(h, 800, 320, 16)) {
+    if (s.kind == Shape::Kind::Mark) marks += s.text + ";";
+  }
+  EXPECT_EQ(marks, "worst max;nominal;");
+}
+
 TEST(AxisTicks, RoundStepsAndOnePrefix) {
   const struct {
     double lo, hi;
@@ -170,13 +232,19 @@ TEST(AxisTicks, RoundStepsAndOnePrefix) {
       {540, 660, true, "540", "660", 7},
       {-0.05, 0.05, false, "-0.04", "0.04", 5},
       {-300, 11000, true, "0", "10k", 6},  // 0 shows without a sign or a prefix
+      {2.1e-9, 9.3e-9, true, "4n", "8n", 3},
+      {1, 29, false, "5", "25", 5},             // a step of 5
+      {5, 5, false, "", "", 0},               // no span: no ticks
+      {-1e308, 1e308, false, "", "", 0},      // a span beyond the doubles
   };
   for (const auto& c : cases) {
     const std::vector<Tick> t = AxisTicks(c.lo, c.hi, 6, c.si);
     ASSERT_EQ(t.size(), c.n) << c.lo;
+    if (c.n == 0) continue;
     EXPECT_EQ(t.front().label, c.first);
     EXPECT_EQ(t.back().label, c.last);
   }
+  EXPECT_EQ(AxisTicks(1e308, 1.7e308, 6, true).size(), 4u);  // the ends' sum overflows, their difference does not
 }
 
 }  // namespace
