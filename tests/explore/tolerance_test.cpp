@@ -359,6 +359,7 @@ TEST(Tolerance, UnstableWarningGivesEachCountWithItsShare) {
       {false, 3, 8,      32, 0, 0,  " for the nominal circuit itself, in 3 of 8 (37.500 %) Monte Carlo samples, 32 of 32 (100.000 %) corners and 0 of 0 (0.000 %)"},
       {true,  0, 100000, 1,  2, 7,  " in 0 of 100000 (0.000 %) Monte Carlo samples, 1 of 32 (3.125 %) corners and 2 of 7 (28.571 %)"},
       {true,  1, 3,      0,  0, 40, " in 1 of 3 (33.333 %) Monte Carlo samples, 0 of 32 (0.000 %) corners and 0 of 40 (0.000 %)"},
+      {true,  1, 1,      0,  1, 1,  " in 1 of 1 (100.000 %) Monte Carlo samples, 0 of 32 (0.000 %) corners and 1 of 1 (100.000 %)"},
       {true,  0, 5,      0,  0, 40, ""},  // all stable: no warning
   };
   for (const Case& c : cases) {
