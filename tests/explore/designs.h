@@ -13,6 +13,9 @@ namespace velmora::explore::testing {
 // The window's initial inputs.
 inline constexpr DesignInputs kDefault{0.0, 600, 10000, 10000, 68};
 
+// Every value negative: it designs, but no circuit of it is stable (every t < 0).
+inline constexpr DesignInputs kNegative{0.0, -600, -10000, -10000, -1000};
+
 // The state SolveDesign leaves for a design that must succeed.
 inline main::DesignState Designed(const DesignInputs& in, std::int32_t er) {
   main::DesignState s;

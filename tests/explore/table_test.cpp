@@ -28,6 +28,7 @@ using velmora::testing::Same;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 using testing::Designed;
 using testing::kDefault;
+using testing::kNegative;
 
 // ---------------------------------------------------------------------------
 // Table forms
@@ -329,10 +330,9 @@ TEST(ExplorerText, ReadsAsDocumented) {
   const std::string series = "Series      R2      R4        Zo  Zo error %  Gain dB  Gain error dB     Zio   η %  Outcome";
   const std::string empty = "Series  R2  R4  Zo  Zo error %  Gain dB  Gain error dB  Zio  η %  Outcome";
   const DesignInputs faulting{0, 600, 10000, 1200, 200}, late{0, 600, 10000, 10000, 470}, small{0, 600, 10000, 900, 68};
-  const DesignInputs negative{0, -600, -10000, -10000, -1000};  // every t < 0
   struct Case { const char* what; std::vector<Table> tables; std::vector<std::string> lines; };
   const auto Unstable = [&] {  // its stability and sensitivity tables
-    const std::vector<Table> t = ToleranceTables(AnalyseTolerance(Designed(negative, 3), {5, Distribution::Uniform, 10, 1}));
+    const std::vector<Table> t = ToleranceTables(AnalyseTolerance(Designed(kNegative, 3), {5, Distribution::Uniform, 10, 1}));
     return std::vector<Table>{t[3], t[4]};
   };
   const Case cases[] = {
@@ -391,7 +391,7 @@ TEST(ExplorerText, ReadsAsDocumented) {
           "1.000k   6.800k    1.146k  1.909722",
           "1.000k   4.700k  691.824   1.153040",
           "A floating-point fault stopped the search after 5 of 9 pairs."}},
-      {"no pair qualifies", std::vector<Table>{Search(negative, 3)[2]}, {
+      {"no pair qualifies", std::vector<Table>{Search(kNegative, 3)[2]}, {
           "      r4         r2          t  m",
           "100.000k   -47.000k  -616.438   -  skipped: t ≤ 0",
           "100.000k   -22.000k  -743.802   -  skipped: t ≤ 0",
