@@ -120,7 +120,7 @@ std::vector<std::int32_t> ReadSeriesList(const std::optional<std::u16string>& te
 // The five input texts (the window's initial ones where not given) into
 // `report` and their values into `in`; kNotANumber after naming each input
 // that is not a number.
-int ReadInputs(const OptionTexts& t, main::ReportSource& report, ve::DesignInputs& in) {
+int ReadInputs(const OptionTexts& t, main::ReportSource& report, main::DesignInputs& in) {
   const std::pair<const std::optional<std::u16string>*, std::u16string*> texts[] = {
       {&t.zo, &report.EditZo}, {&t.gain, &report.EditGain}, {&t.r1, &report.EditR1},
       {&t.r3, &report.EditR3}, {&t.r5, &report.EditR5}};
@@ -149,9 +149,9 @@ int ReadSettings(const OptionTexts& t, Settings& s) {
   s.newline = t.crlf ? "\r\n" : "\n";
   if (const int code = ReadFormat(t.format, s.format); code != kOk) return code;
   if (t.series) s.seriesText = *t.series;
-  s.series = ReadSeries("--series", s.seriesText, "no series is used");
+  s.inputs.ER = ReadSeries("--series", s.seriesText, "no series is used");
   if (s.mode == Mode::Tolerance) {
-    if (const int code = ReadTolerance(t, s.series, s.tolerance); code != kOk) return code;
+    if (const int code = ReadTolerance(t, s.inputs.ER, s.tolerance); code != kOk) return code;
   }
   if (const int code = ReadInputs(t, s.texts, s.inputs); code != kOk) return code;
   if (s.mode == Mode::AllSeries) s.seriesList = ReadSeriesList(t.seriesList);

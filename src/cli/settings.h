@@ -20,8 +20,8 @@ struct Settings {
   // The captions and the five input texts as given, which the report quotes.
   main::ReportSource texts = main::InitialWindowTexts();
   std::u16string seriesText = u"24";  // as given, which the netlist quotes
-  explore::DesignInputs inputs;       // the five input values, none of them NaN
-  std::int32_t series = 24;           // steps per decade; 0: no series
+  // The five input values, none of them NaN, and the series (0: none).
+  main::DesignInputs inputs{.ER = 24};
   std::vector<std::int32_t> seriesList;  // Mode::AllSeries: one row per entry
   explore::TableFormat format = explore::TableFormat::Text;
   explore::ToleranceSettings tolerance;  // Mode::Tolerance

@@ -181,9 +181,8 @@ int ReportOutcome(vm::DesignOutcome outcome) {
 // SolveDesign on the settings' inputs and series; kOk, or the exit code
 // after the warning or fault message.
 int Solve(const Settings& s, vm::DesignState& state) {
-  const ve::DesignInputs& in = s.inputs;
   try {
-    return ReportOutcome(vm::SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, s.series, state));
+    return ReportOutcome(vm::SolveDesign(s.inputs, state));
   } catch (const vc::FloatingPointError& e) {
     return ReportFault(e.fault());
   }
@@ -248,7 +247,7 @@ int RunAllSeries(const Settings& s, vc::CheckedWriter& out) {
 
 // The neighbour search's tables, then the design's outcome as its exit code.
 int RunCandidates(const Settings& s, vc::CheckedWriter& out) {
-  const ve::SearchTrace trace = ve::TraceSearch(s.inputs, s.series);
+  const ve::SearchTrace trace = ve::TraceSearch(s.inputs);
   Print(s, ve::SearchTables(s.inputs, trace), out);
   out.Flush();
   if (trace.result.fault) return ReportFault(*trace.result.fault);

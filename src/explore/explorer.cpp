@@ -26,10 +26,10 @@ DesignState BlankState() {
   return s;
 }
 
-RunResult Solve(const DesignInputs& in, std::int32_t ER, DesignState& state) {
+RunResult Solve(const DesignInputs& in, DesignState& state) {
   RunResult r;
   try {
-    r.outcome = main::SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, ER, state);
+    r.outcome = main::SolveDesign(in, state);
   } catch (const FloatingPointError& e) {
     r.fault = e.fault();
   }
@@ -56,11 +56,11 @@ std::vector<std::int32_t> ParseSeriesList(std::u16string_view text) {
   return list;
 }
 
-SeriesRow RunSeries(const DesignInputs& in, std::int32_t ER) {
+SeriesRow RunSeries(const DesignInputs& in) {
   SeriesRow row;
-  row.ER = ER;
+  row.ER = in.ER;
   row.state = BlankState();
-  row.result = Solve(in, ER, row.state);
+  row.result = Solve(in, row.state);
   row.zoErrorPct = row.gainDb = row.gainErrorDb = kNaN;
   const DesignState& s = row.state;
   try {
@@ -80,15 +80,16 @@ SeriesRow RunSeries(const DesignInputs& in, std::int32_t ER) {
 std::vector<SeriesRow> ExploreSeries(const DesignInputs& in, const std::vector<std::int32_t>& list) {
   std::vector<SeriesRow> rows;
   rows.reserve(list.size());
-  for (std::int32_t er : list) rows.push_back(RunSeries(in, er));
+  for (std::int32_t er : list) rows.push_back(RunSeries(in.WithSeries(er)));
   return rows;
 }
 
-SearchTrace TraceSearch(const DesignInputs& in, std::int32_t ER) {
+SearchTrace TraceSearch(const DesignInputs& in) {
+  const std::int32_t ER = in.ER;
   SearchTrace trace;
   trace.ER = ER;
   DesignState final = BlankState();
-  trace.result = Solve(in, ER, final);
+  trace.result = Solve(in, final);
   trace.R2 = final.R2;
   trace.R4 = final.R4;
   trace.roundedR2 = trace.roundedR4 = kNaN;
@@ -97,7 +98,7 @@ SearchTrace TraceSearch(const DesignInputs& in, std::int32_t ER) {
                               trace.result.outcome == DesignOutcome::R5TooLarge))
     return trace;
   DesignState exact = BlankState();
-  Solve(in, 0, exact);  // R2 and R4 before rounding, stored ahead of any later fault
+  Solve(in.WithSeries(0), exact);  // R2 and R4 before rounding, stored ahead of any later fault
   if (std::isnan(exact.R2) || std::isnan(exact.R4)) return trace;
   try {
     double r2 = common::RoundToSeries(exact.R2, ER);

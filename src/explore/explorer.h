@@ -16,11 +16,7 @@
 namespace velmora::explore {
 
 using main::Candidate;
-
-// The five numbers of the window's input boxes, as StrToValue gives them.
-struct DesignInputs {
-  double gainDb = 0, Zo = 0, R1 = 0, R3 = 0, R5 = 0;
-};
+using main::DesignInputs;
 
 // How one run of SolveDesign ended: an outcome, or a floating-point fault
 // (then `outcome` is not meaningful).
@@ -53,12 +49,13 @@ struct SeriesRow {
   double gainErrorDb = 0;  // gainDb - the wanted gain in dB
 };
 
-// One run as the window's Calculate command makes it. A Success whose gain
-// cannot be shown in dB (Gainr <= 0) ends, as in the window, in the fault
-// that showing it raises.
-SeriesRow RunSeries(const DesignInputs& in, std::int32_t ER);
+// One run as the window's Calculate command makes it, with the inputs'
+// series. A Success whose gain cannot be shown in dB (Gainr <= 0) ends, as in
+// the window, in the fault that showing it raises.
+SeriesRow RunSeries(const DesignInputs& in);
 
-// RunSeries for each entry of `list`, in order; a fault ends only its row.
+// RunSeries of the inputs with each series of `list` in place of theirs, in
+// order; a fault ends only its row.
 std::vector<SeriesRow> ExploreSeries(const DesignInputs& in, const std::vector<std::int32_t>& list);
 
 // ---- The neighbour search ----
@@ -76,10 +73,10 @@ struct SearchTrace {
   double R2 = 0, R4 = 0;  // as the calculation left them
 };
 
-// The search that SolveDesign makes for series ER, step by step: the
-// rounded pair from the unrounded R2 and R4 (SolveDesign with no series),
-// then RefinePair with a trace.
-SearchTrace TraceSearch(const DesignInputs& in, std::int32_t ER);
+// The search that SolveDesign makes for the inputs' series, step by step:
+// the rounded pair from the unrounded R2 and R4 (SolveDesign with no
+// series), then RefinePair with a trace.
+SearchTrace TraceSearch(const DesignInputs& in);
 
 // ---- Tolerance ----
 

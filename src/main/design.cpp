@@ -98,6 +98,10 @@ DesignOutcome SolveDesign(double gainDb, double Zo, double R1, double R3, double
   return DesignOutcome::Success;
 }
 
+DesignOutcome SolveDesign(const DesignInputs& in, DesignState& state) {
+  return SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, in.ER, state);
+}
+
 double GainDb(double ratio) { return (common::Checked(20.0) * common::Log10(ratio)).value(); }
 
 }  // namespace velmora::main

@@ -26,12 +26,29 @@ struct DesignState {
 
 enum class DesignOutcome { NotANumber, R5TooLarge, R3TooSmall, Success };
 
+// What a calculation starts from: the five values of the window's input
+// boxes as StrToValue reads them (NaN: not a number) and the series number.
+// The window, the command line and every analysis take their design as this.
+struct DesignInputs {
+  double gainDb = 0, Zo = 0, R1 = 0, R3 = 0, R5 = 0;
+  std::int32_t ER = 0;  // series steps per decade, 0 = no series
+
+  // The same values with series `er` instead.
+  constexpr DesignInputs WithSeries(std::int32_t er) const {
+    DesignInputs in = *this;
+    in.ER = er;
+    return in;
+  }
+};
+
 // Fills `state` from the five engineering values (NaN = not a number) and the
 // series number. Returns the outcome; throws common::FloatingPointError (and
 // nothing else) at the step where an operation faults, leaving what had been
 // stored up to then, with Valid false.
 DesignOutcome SolveDesign(double gainDb, double Zo, double R1, double R3, double R5,
                           std::int32_t ER, DesignState& state);
+// The same, from the inputs as one value.
+DesignOutcome SolveDesign(const DesignInputs& in, DesignState& state);
 
 // The output impedance at Out that the pair (r2, r4) gives with R1, R3, R5:
 // (R3 + r4) R5 / ((R3 + r4 + R5) - (r2 / R1 + 1) R3). Throws only

@@ -11,7 +11,7 @@
 namespace velmora::explore::testing {
 
 // The window's initial inputs.
-inline constexpr DesignInputs kDefault{0.0, 600, 10000, 10000, 68};
+inline constexpr DesignInputs kDefault{0.0, 600, 10000, 10000, 68, 24};
 
 // Every value negative: it designs, but no circuit of it is stable (every t < 0).
 inline constexpr DesignInputs kNegative{0.0, -600, -10000, -10000, -1000};
@@ -19,7 +19,7 @@ inline constexpr DesignInputs kNegative{0.0, -600, -10000, -10000, -1000};
 // The state SolveDesign leaves for a design that must succeed.
 inline main::DesignState Designed(const DesignInputs& in, std::int32_t er) {
   main::DesignState s;
-  EXPECT_EQ(main::SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, er, s), DesignOutcome::Success);
+  EXPECT_EQ(main::SolveDesign(in.WithSeries(er), s), DesignOutcome::Success);
   return s;
 }
 

@@ -63,7 +63,7 @@ TEST(SeriesRows, AgreeWithSingleRunsOfTheSameInputs) {
       DesignState s;
       DesignOutcome outcome = DesignOutcome::NotANumber;
       const std::optional<FpFault> fault =
-          FaultOf([&] { outcome = SolveDesign(in.gainDb, in.Zo, in.R1, in.R3, in.R5, list[i], s); });
+          FaultOf([&] { outcome = SolveDesign(in.WithSeries(list[i]), s); });
       EXPECT_EQ(row.ER, list[i]);
       EXPECT_EQ(row.result.fault, fault);
       if (!fault) {
@@ -88,7 +88,7 @@ TEST(SeriesRows, AgreeWithSingleRunsOfTheSameInputs) {
 // The neighbour search
 
 TEST(SearchTrace, Series24FollowsTheDescribedOrder) {
-  const SearchTrace t = TraceSearch(kDefault, 24);
+  const SearchTrace t = TraceSearch(kDefault.WithSeries(24));
   ASSERT_TRUE(t.searched && t.complete);
   EXPECT_EQ(t.roundedR2, 2200.0);
   EXPECT_EQ(t.roundedR4, 3900.0);
@@ -111,7 +111,7 @@ TEST(SearchTrace, WinnerIsTheFirstSmallestAndTheDesignsChoice) {
   for (const DesignInputs& in : inputs) {
     for (std::int32_t er : {3, 6, 12, 24, 48, 96, 192, 10, -24}) {
       SCOPED_TRACE(::testing::Message() << "gain " << in.gainDb << " R5 " << in.R5 << " series " << er);
-      const SearchTrace t = TraceSearch(in, er);
+      const SearchTrace t = TraceSearch(in.WithSeries(er));
       const DesignState s = Designed(in, er);
       ASSERT_TRUE(t.complete);
       EXPECT_EQ(t.R2, s.R2);
@@ -131,22 +131,22 @@ TEST(SearchTrace, WinnerIsTheFirstSmallestAndTheDesignsChoice) {
 }
 
 TEST(SearchTrace, NoSearchWithoutSeriesOrBeforeIt) {
-  const SearchTrace none = TraceSearch(kDefault, 0);
+  const SearchTrace none = TraceSearch(kDefault.WithSeries(0));
   EXPECT_FALSE(none.searched);
   EXPECT_TRUE(none.steps.empty());
   EXPECT_EQ(none.R2, 2266.6666666666665);
-  const SearchTrace early = TraceSearch({0, 600, 10000, 10000, 470}, 24);
+  const SearchTrace early = TraceSearch(DesignInputs{0, 600, 10000, 10000, 470}.WithSeries(24));
   EXPECT_FALSE(early.searched);
   EXPECT_EQ(early.result.outcome, DesignOutcome::R5TooLarge);
   // A fault inside the search keeps the pairs tried before it and names no winner.
-  const SearchTrace faulted = TraceSearch({0, 600, 10000, 1200, 200}, 6);
+  const SearchTrace faulted = TraceSearch(DesignInputs{0, 600, 10000, 1200, 200}.WithSeries(6));
   EXPECT_TRUE(faulted.searched);
   EXPECT_FALSE(faulted.complete);
   EXPECT_LT(faulted.steps.size(), 9u);
   EXPECT_EQ(faulted.winner, -1);
   EXPECT_EQ(faulted.result.fault, FpFault::DivideByZero);
   // A fault before R2 is known leaves nothing to round.
-  const SearchTrace unknown = TraceSearch({0, 0, 10000, 10000, 0}, 24);
+  const SearchTrace unknown = TraceSearch(DesignInputs{0, 0, 10000, 10000, 0}.WithSeries(24));
   EXPECT_FALSE(unknown.searched);
   EXPECT_EQ(unknown.result.fault, FpFault::Invalid);
 }

@@ -188,7 +188,7 @@ void ExpectCellReadsBack(const Cell& cell, const std::string& text, bool jsonStr
 
 std::vector<Table> AllKindsOfTables() {
   std::vector<Table> tables = SeriesTables(kDefault, ExploreSeries({0, 600, 10000, 1200, 200}, DefaultSeriesList()));
-  for (Table& t : SearchTables(kDefault, TraceSearch(kDefault, 6))) tables.push_back(std::move(t));
+  for (Table& t : SearchTables(kDefault, TraceSearch(kDefault.WithSeries(6)))) tables.push_back(std::move(t));
   for (Table& t : ToleranceTables(AnalyseTolerance(Designed(kDefault, 6), {20, Distribution::Normal, 3000, 9})))
     tables.push_back(std::move(t));
   Table odd;
@@ -317,7 +317,9 @@ std::vector<Table> Concat(std::vector<Table> a, const std::vector<Table>& b) {
   return a;
 }
 
-std::vector<Table> Search(const DesignInputs& in, std::int32_t er) { return SearchTables(in, TraceSearch(in, er)); }
+std::vector<Table> Search(const DesignInputs& in, std::int32_t er) {
+  return SearchTables(in, TraceSearch(in.WithSeries(er)));
+}
 
 std::vector<Table> Series(const DesignInputs& in, const std::vector<std::int32_t>& list) {
   return SeriesTables(in, ExploreSeries(in, list));

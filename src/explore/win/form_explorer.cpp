@@ -431,7 +431,7 @@ void TFormExplorer::Refresh() {
   inputs_ = link_.current ? link_.current() : std::nullopt;
   FillSeries();
   if (!inputs_) return;
-  if (!toleranceEdited_) SetText(IDC_EX_TOL, common::Utf8ToUtf16(ShortestText(CustomaryTolerancePct(inputs_->second))));
+  if (!toleranceEdited_) SetText(IDC_EX_TOL, common::Utf8ToUtf16(ShortestText(CustomaryTolerancePct(inputs_->ER))));
   // The analysis follows the design quietly: bad settings wait for the user's Calculate.
   StartAnalysis(true);
 }
@@ -441,7 +441,7 @@ void TFormExplorer::FillSeries() {
   SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   if (!inputs_) return;
   seriesList_ = DefaultSeriesList();
-  seriesTables_ = SeriesTables(inputs_->first, ExploreSeries(inputs_->first, seriesList_));
+  seriesTables_ = SeriesTables(*inputs_, ExploreSeries(*inputs_, seriesList_));
   const Table& t = seriesTables_.back();
   if (SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0 &&
       Header_GetItemCount(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0))) == 0) {
@@ -479,7 +479,7 @@ void TFormExplorer::FillSeries() {
     SendMessageW(list, LVM_SETCOLUMNWIDTH, i, std::max(cells, head) + 6);
   }
   // The row of the main window's series is the selected one.
-  const auto current = std::find(seriesList_.begin(), seriesList_.end(), inputs_->second);
+  const auto current = std::find(seriesList_.begin(), seriesList_.end(), inputs_->ER);
   if (current != seriesList_.end()) {
     LVITEMW state{};
     state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
@@ -532,7 +532,7 @@ void TFormExplorer::StartAnalysis(bool quiet) {
     SendMessageW(Item(bad->id), EM_SETSEL, 0, -1);
     return;
   }
-  const SeriesRow design = inputs_ ? RunSeries(inputs_->first, inputs_->second) : SeriesRow{};
+  const SeriesRow design = inputs_ ? RunSeries(*inputs_) : SeriesRow{};
   if (!inputs_ || !design.result.succeeded()) {
     ClearAnalysis(texts::ExplorerNoDesign);
     return;

@@ -26,7 +26,7 @@ namespace velmora::explore {
 struct MainLink {
   // The inputs and series of the main window's last Calculate; nullopt
   // before the first.
-  std::function<std::optional<std::pair<DesignInputs, std::int32_t>>()> current;
+  std::function<std::optional<DesignInputs>()> current;
   // Puts series `er` into the selector and calculates.
   std::function<void(std::int32_t er)> chooseSeries;
 };
@@ -106,7 +106,7 @@ class TFormExplorer : public common::BaseWindow<TFormExplorer> {
   std::vector<std::int32_t> seriesList_;
 
   // The tolerance page.
-  std::optional<std::pair<DesignInputs, std::int32_t>> inputs_;
+  std::optional<DesignInputs> inputs_;
   bool stale_ = true;  // a Calculate happened while the window was hidden
   bool toleranceEdited_ = false;  // the user typed a tolerance: it no longer follows the series
   bool settingText_ = false;      // a change notification from the program's own SetText

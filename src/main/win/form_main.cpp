@@ -603,8 +603,8 @@ void TFormMain::Calculate() {
   const double r1 = common::StrToValue(Text(IDC_EDITR1));
   const double r3 = common::StrToValue(Text(IDC_EDITR3));
   const double r5 = common::StrToValue(Text(IDC_EDITR5));
-  calculated_ = std::pair{explore::DesignInputs{gain, zo, r1, r3, r5}, design_.ER};
-  switch (SolveDesign(gain, zo, r1, r3, r5, design_.ER, design_)) {
+  calculated_ = DesignInputs{gain, zo, r1, r3, r5, design_.ER};
+  switch (SolveDesign(*calculated_, design_)) {
     case DesignOutcome::NotANumber:
       ClearResults();
       break;

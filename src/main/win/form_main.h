@@ -112,7 +112,7 @@ class TFormMain : public common::BaseWindow<TFormMain> {
   std::u16string seriesText_;
   DesignState design_;
   // The inputs of the last Calculate, which the explorer window follows.
-  std::optional<std::pair<explore::DesignInputs, std::int32_t>> calculated_;
+  std::optional<DesignInputs> calculated_;
   explore::TFormExplorer explorer_;
   static constexpr int kFirstId = 100;
   std::array<HWND, 48> items_{};  // by control id - kFirstId
