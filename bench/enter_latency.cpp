@@ -7,20 +7,19 @@
 #include <cstdio>
 #include <vector>
 
-#include "help/win/form_help.h"
+#include "main/main_window.h"
 #include "main/win/form_main.h"
-#include "main/win/resource.h"
 #include "main/report.h"
 #include "common/numtext.h"
 
 int wmain() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
+  namespace control = velmora::main::control;
   velmora::main::TFormMain form;
-  velmora::help::TFormHelp help;
-  if (!form.Create(instance, &help) || !help.Create(instance, form.Handle())) return 1;
+  if (!form.Create(instance, {})) return 1;
   form.Show(SW_SHOWNOACTIVATE);
-  HWND edit = GetDlgItem(form.Handle(), IDC_EDITZO);
-  HWND result = GetDlgItem(form.Handle(), IDC_EDITDECR);
+  HWND edit = GetDlgItem(form.Handle(), control::EditZo);
+  HWND result = GetDlgItem(form.Handle(), control::EditDecr);
   LARGE_INTEGER freq;
   QueryPerformanceFrequency(&freq);
   std::vector<double> micros;

@@ -1,32 +1,56 @@
 # Checks that the sources of one layer include only the layers below it.
-#   cmake -DLAYER=<folder> -DALLOWED=<folder|...> -DSOURCES=<file|...> [-DSTAMP=<file>] -P check_layers.cmake
-# A quoted include "x/y.h" must start with one of the allowed folders
-# ("common/" allows common/*.h but not common/win/*.h; list "common/win"
-# for that). Generated headers without a folder are always allowed.
-foreach(var LAYER ALLOWED SOURCES)
+#   cmake -DLAYER=<folder> -DALLOWED=<folder|...> -DSOURCES=<file|...> -DSRC=<src dir>
+#         [-DSTAMP=<file>] -P check_layers.cmake
+# An include of a project header, "x/y.h" or <x/y.h> where x is a folder of
+# SRC, must lie in one of the allowed folders ("common/" allows common/*.h
+# but not common/win/*.h; list "common/win" for that). Headers of other
+# libraries (<windows.h>, <gtest/gtest.h>) and generated headers without a
+# folder are not the layers' business.
+cmake_minimum_required(VERSION 3.25)
+foreach(var LAYER ALLOWED SOURCES SRC)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "check_layers.cmake: ${var} is not set")
   endif()
 endforeach()
 string(REPLACE "|" ";" ALLOWED "${ALLOWED}")
 string(REPLACE "|" ";" SOURCES "${SOURCES}")
-set(errors "")
+file(GLOB entries LIST_DIRECTORIES true RELATIVE ${SRC} ${SRC}/*)
+set(project_folders "")
+foreach(entry IN LISTS entries)
+  if(IS_DIRECTORY ${SRC}/${entry})
+    list(APPEND project_folders ${entry})
+  endif()
+endforeach()
+set(errors 0)
 foreach(source IN LISTS SOURCES)
-  file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
   foreach(line IN LISTS lines)
-    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*([\"<])([^\">]*)[\">].*" "\\1;\\2" parts "${line}")
+    list(GET parts 0 form)
+    list(GET parts 1 header)
     get_filename_component(folder "${header}" DIRECTORY)
     if(folder STREQUAL "")
       continue()
     endif()
+    string(REGEX REPLACE "/.*" "" top "${folder}")
+    if(NOT top IN_LIST project_folders)
+      continue()
+    endif()
     list(FIND ALLOWED "${folder}" index)
     if(index EQUAL -1)
-      string(APPEND errors "${source}: includes \"${header}\"; ${LAYER} may include only: ${ALLOWED}\n")
+      if(form STREQUAL "<")
+        set(written "<${header}>")
+      else()
+        set(written "\"${header}\"")
+      endif()
+      # One line each, unwrapped (a FATAL_ERROR message would be wrapped).
+      message("${source}: includes ${written}; ${LAYER} may include only: ${ALLOWED}")
+      math(EXPR errors "${errors} + 1")
     endif()
   endforeach()
 endforeach()
-if(errors)
-  message(FATAL_ERROR "include against the layers:\n${errors}")
+if(errors GREATER 0)
+  message(FATAL_ERROR "${errors} includes against the layers")
 endif()
 if(DEFINED STAMP)
   file(WRITE "${STAMP}" "")

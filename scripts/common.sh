@@ -200,13 +200,14 @@ velmora_write_reg_file() {
   } >"$1"
 }
 
-# Prints the user text NAME as src/main/texts.def writes it (escapes such as
+# Prints the user text NAME as the build in directory BUILD lists it
+# (generated/velmora_texts.tsv, made from src/main/texts.txt; escapes such as
 # \r\n as they stand there); fails when there is no such entry.
 velmora_text() {
-  local def
-  def=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/src/main/texts.def
-  sed -n -E "s/^VELMORA_(TEXT|HINT)\\($1, *[A-Z0-9_]+, *\"(.*)\"\\)\$/\\2/p" "$def" | grep . ||
-    velmora_die "no text $1 in $def"
+  local file=$1/generated/velmora_texts.tsv
+  [[ -s $file ]] || velmora_die "no $file: configure that build first"
+  awk -F '\t' -v name="$2" '$1 == name { print $2; found = 1 } END { exit !found }' "$file" ||
+    velmora_die "no text $2 in $file"
 }
 
 # Prints the main window's title that the build in directory BUILD gives it.

@@ -77,4 +77,21 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return out;
 }
 
+std::u16string FillIn(std::u16string_view pattern, std::initializer_list<std::u16string_view> values) {
+  std::u16string out;
+  out.reserve(pattern.size());
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const bool placeholder = pattern[i] == u'{' && i + 2 < pattern.size() && pattern[i + 1] >= u'1' &&
+                             pattern[i + 1] <= u'9' && pattern[i + 2] == u'}';
+    const std::size_t n = placeholder ? static_cast<std::size_t>(pattern[i + 1] - u'1') : values.size();
+    if (n < values.size()) {
+      out += values.begin()[n];
+      i += 2;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace velmora::common

@@ -128,16 +128,19 @@ std::string CellField(const Cell& cell) {
 
 namespace {
 
-void RenderCsv(const Table& table, std::string_view nl, std::string& out) {
+// CSV, or with `tabs` the same fields separated by tabs, text cells unquoted.
+void RenderCsv(const Table& table, std::string_view nl, bool tabs, std::string& out) {
   auto emit = [&](auto&& fieldAt) {
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
-      if (i > 0) out += ',';
+      if (i > 0) out += tabs ? '\t' : ',';
       out += fieldAt(i);
     }
     out.append(nl);
   };
   emit([&](std::size_t i) { return table.columns[i].key; });
-  for (const auto& row : table.rows) emit([&](std::size_t i) { return CellField(row[i]); });
+  for (const auto& row : table.rows) {
+    emit([&](std::size_t i) { return tabs && row[i].kind == Cell::Kind::Text ? row[i].text : CellField(row[i]); });
+  }
 }
 
 std::string JsonString(std::string_view s) {
@@ -251,8 +254,9 @@ std::string RenderTables(const std::vector<Table>& tables, TableFormat format,
         RenderText(tables[t], newline, out);
         break;
       case TableFormat::Csv:
+      case TableFormat::Tabs:
         if (t > 0) out.append(newline);
-        RenderCsv(tables[t], newline, out);
+        RenderCsv(tables[t], newline, format == TableFormat::Tabs, out);
         break;
       case TableFormat::Json:
         RenderJson(tables[t], newline, out);

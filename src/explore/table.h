@@ -54,7 +54,7 @@ struct Table {
   std::vector<std::string> notes;       // text only: lines under the table
 };
 
-enum class TableFormat { Text, Csv, Json };
+enum class TableFormat { Text, Csv, Json, Tabs };
 
 // The shortest decimal text that reads back to exactly x (std::to_chars);
 // "nan", "inf", "-inf" for the special values.
@@ -72,6 +72,8 @@ std::string CellField(const Cell& cell);
 // CSV (RFC 4180 quoting): each table as a header line and its rows; a blank
 // line between tables. Null is an empty field; a non-finite number is written
 // as ShortestText gives it.
+// Tabs: as CSV, the fields separated by tabs and text cells unquoted, for a
+// spreadsheet to take from the clipboard.
 // JSON: one object with a member per table: an array of row objects, or one
 // object for a record. Null and non-finite numbers are null.
 // Every line ends with `newline`.

@@ -120,4 +120,18 @@ std::vector<Tick> AxisTicks(double lo, double hi, int most, bool siPrefix) {
   return ticks;
 }
 
+Table HistogramTable(const Histogram& h, std::string name) {
+  Table t;
+  t.name = std::move(name);
+  t.columns = {{"figure", "figure"}, {"lo", "from"}, {"hi", "to"}, {"count", "samples"}};
+  const char* figure = h.figure == Figure::Zo ? "zo" : "gain_db";
+  for (std::size_t i = 0; i < h.counts.bins.size(); ++i) {
+    t.rows.push_back({Cell::Text(figure), Cell::Number(h.binning.Edge(i)), Cell::Number(h.binning.Edge(i + 1)),
+                      Cell::Unsigned(h.counts.bins[i])});
+  }
+  t.rows.push_back({Cell::Text(figure), Cell::Null(), Cell::Number(h.binning.lo), Cell::Unsigned(h.counts.below)});
+  t.rows.push_back({Cell::Text(figure), Cell::Number(h.binning.hi()), Cell::Null(), Cell::Unsigned(h.counts.above)});
+  return t;
+}
+
 }  // namespace velmora::explore

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "explore/explorer.h"
+#include "explore/table.h"
 #include "explore/tolerance.h"
 
 namespace velmora::explore {
@@ -55,6 +56,10 @@ struct Histogram {
 };
 
 Histogram HistogramOf(const ToleranceReport& report, Figure figure);
+
+// A histogram's bins as a table named `name`: per bin its figure ("zo" or
+// "gain_db"), edges and count, then the samples below and above the bins.
+Table HistogramTable(const Histogram& histogram, std::string name);
 
 // Round values for an axis from lo to hi, 1, 2 or 5 times a power of ten
 // apart, at most about `most` of them, with labels that share one SI prefix

@@ -12,33 +12,41 @@ namespace velmora::main {
 using common::FormatPadded;
 using common::FormatSI;
 
-ReportSource DefaultCaptions() {
+std::u16string* ReportSource::FieldOf(int id) {
+  switch (id) {
+#define VELMORA_REPORT_Report(name) \
+  case control::name:               \
+    return &name;
+#define VELMORA_REPORT_NoReport(name)
+#define VELMORA_CONTROL(name, kind, align, left, top, width, height, tab, enabled, handlers, size, text, hint, \
+                        report)                                                                              \
+  VELMORA_REPORT_##report(name)
+#include "main/main_window.def"
+#undef VELMORA_CONTROL
+#undef VELMORA_REPORT_Report
+#undef VELMORA_REPORT_NoReport
+    default:
+      return nullptr;
+  }
+}
+
+namespace {
+
+// The report's fields as the window starts: with `boxes`, the boxes' initial
+// texts too, else the labels' captions alone.
+ReportSource AtStart(bool boxes) {
   ReportSource s;
-  s.LabelZo = std::u16string(texts::LabelZo);
-  s.LabelGain = std::u16string(texts::LabelGain);
-  s.LabelGu = std::u16string(texts::LabelGu);
-  s.LabelR1 = std::u16string(texts::LabelR1);
-  s.LabelR3 = std::u16string(texts::LabelR3);
-  s.LabelR5 = std::u16string(texts::LabelR5);
-  s.LabelZor = std::u16string(texts::LabelZor);
-  s.LabelGainr = std::u16string(texts::LabelGainr);
-  s.LabelGur = std::u16string(texts::LabelGur);
-  s.LabelR2 = std::u16string(texts::LabelR2);
-  s.LabelR4 = std::u16string(texts::LabelR4);
-  s.LabelZio = std::u16string(texts::LabelZio);
-  s.LabelDecr = std::u16string(texts::LabelDecr);
+  for (const ControlRow& c : kMainWindowControls) {
+    if (c.inReport && (boxes || c.kind == ControlKind::Label)) *s.FieldOf(c.id) = std::u16string(c.text);
+  }
   return s;
 }
 
-ReportSource InitialWindowTexts() {
-  ReportSource s = DefaultCaptions();
-  s.EditZo = std::u16string(texts::EditZo);
-  s.EditGain = std::u16string(texts::EditGain);
-  s.EditR1 = std::u16string(texts::EditR1);
-  s.EditR3 = std::u16string(texts::EditR3);
-  s.EditR5 = std::u16string(texts::EditR5);
-  return s;
-}
+}  // namespace
+
+ReportSource DefaultCaptions() { return AtStart(false); }
+
+ReportSource InitialWindowTexts() { return AtStart(true); }
 
 std::u16string MakeReport(const ReportSource& s, std::u16string_view newline) {
   constexpr std::u16string_view eq = u" = ";

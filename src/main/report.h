@@ -4,15 +4,26 @@
 #include <string>
 
 #include "main/design.h"
+#include "main/main_window.h"
 
 namespace velmora::main {
 
-// What the window shows: label captions and box texts, taken as they stand.
+// What the window shows: the caption or text of each control that the
+// report quotes (the rows marked Report in main/main_window.def), taken as
+// they stand.
 struct ReportSource {
-  std::u16string LabelZo, LabelGain, LabelGu, LabelR1, LabelR3, LabelR5;
-  std::u16string LabelZor, LabelGainr, LabelGur, LabelR2, LabelR4, LabelZio, LabelDecr;
-  std::u16string EditZo, EditGain, EditR1, EditR3, EditR5;
-  std::u16string EditZor, EditGainr, EditR2, EditR4, EditZio, EditDecr;
+#define VELMORA_REPORT_Report(name) std::u16string name;
+#define VELMORA_REPORT_NoReport(name)
+#define VELMORA_CONTROL(name, kind, align, left, top, width, height, tab, enabled, handlers, size, text, hint, \
+                        report)                                                                              \
+  VELMORA_REPORT_##report(name)
+#include "main/main_window.def"
+#undef VELMORA_CONTROL
+#undef VELMORA_REPORT_Report
+#undef VELMORA_REPORT_NoReport
+
+  // The field of control `id`; nullptr for a control the report does not quote.
+  std::u16string* FieldOf(int id);
 };
 
 // The window's own captions, for callers that have no window (the CLI, tests).

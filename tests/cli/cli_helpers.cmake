@@ -26,15 +26,15 @@ function(expect_match what text regex)
   endif()
 endfunction()
 
-# The user text NAME from src/main/texts.def, its \r\n turned into the line
-# end that a captured stderr shows (\n).
-get_filename_component(user_texts ${CMAKE_CURRENT_LIST_DIR}/../../src/main/texts.def ABSOLUTE)
+# The user text NAME from the build's list of texts (TEXTS, generated from
+# src/main/texts.txt), its \r\n turned into the line end that a captured
+# stderr shows (\n).
 function(user_text name out_var)
-  file(STRINGS ${user_texts} entry ENCODING UTF-8 REGEX "^VELMORA_TEXT\\(${name},")
+  file(STRINGS ${TEXTS} entry ENCODING UTF-8 REGEX "^${name}\t")
   if(NOT entry)
-    message(FATAL_ERROR "no text ${name} in ${user_texts}")
+    message(FATAL_ERROR "no text ${name} in ${TEXTS}")
   endif()
-  string(REGEX REPLACE "^[^\"]*\"(.*)\"\\)$" "\\1" text "${entry}")
+  string(REGEX REPLACE "^[^\t]*\t" "" text "${entry}")
   string(REPLACE "\\r\\n" "\n" text "${text}")
   set(${out_var} "${text}" PARENT_SCOPE)
 endfunction()

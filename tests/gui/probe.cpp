@@ -49,9 +49,13 @@
 #include <vector>
 
 #include "common/win/font_query.h"
-#include "main/win/resource.h"
+#include "explore/win/explorer_resource.h"
+#include "help/win/help_resource.h"
+#include "main/main_window.h"
 
 namespace {
+
+namespace control = velmora::main::control;
 
 struct Named {
   const char* name;
@@ -59,13 +63,13 @@ struct Named {
 };
 
 constexpr Named kControls[] = {
-    {"EditZo", IDC_EDITZO},       {"EditGain", IDC_EDITGAIN},     {"EditR1", IDC_EDITR1},
-    {"EditR3", IDC_EDITR3},       {"EditR5", IDC_EDITR5},         {"EditZor", IDC_EDITZOR},
-    {"EditGainr", IDC_EDITGAINR}, {"EditR2", IDC_EDITR2},         {"EditR4", IDC_EDITR4},
-    {"ComboBoxER", IDC_COMBOBOXER}, {"ButtonCalc", IDC_BUTTONCALC}, {"ButtonPrint", IDC_BUTTONPRINT},
-    {"ButtonCopy", IDC_BUTTONCOPY}, {"ButtonExit", IDC_BUTTONEXIT}, {"EditZio", IDC_EDITZIO},
-    {"EditDecr", IDC_EDITDECR},   {"LabelHelp", IDC_LABELHELP},   {"LabelZo", IDC_LABELZO},
-    {"LabelDecr", IDC_LABELDECR},
+    {"EditZo", control::EditZo},       {"EditGain", control::EditGain},     {"EditR1", control::EditR1},
+    {"EditR3", control::EditR3},       {"EditR5", control::EditR5},         {"EditZor", control::EditZor},
+    {"EditGainr", control::EditGainr}, {"EditR2", control::EditR2},         {"EditR4", control::EditR4},
+    {"ComboBoxER", control::ComboBoxER}, {"ButtonCalc", control::ButtonCalc}, {"ButtonPrint", control::ButtonPrint},
+    {"ButtonCopy", control::ButtonCopy}, {"ButtonExit", control::ButtonExit}, {"EditZio", control::EditZio},
+    {"EditDecr", control::EditDecr},   {"LabelHelp", control::LabelHelp},   {"LabelZo", control::LabelZo},
+    {"LabelDecr", control::LabelDecr},
 };
 
 // The explorer window's controls, named "ex." + name.

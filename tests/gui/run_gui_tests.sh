@@ -506,10 +506,10 @@ readonly NOSERIES='600.000|  0.000|  2.267k|  3.758k|  4.075k|89.4%'
 readonly E48='591.964| -0.518|  2.150k|  3.650k|  4.217k|89.4%'
 readonly E6='680.926|  3.795|  3.300k|  4.700k|  3.079k|89.4%'
 readonly E3='654.259| -6.740|  1.000k|  2.200k|  5.591k|89.4%'
-R5_WARNING=$(velmora_text R5TooLarge)
-R3_WARNING=$(velmora_text R3TooSmall)
-HINT_PRINT=$(velmora_text ButtonPrintHint)
-HINT_COPY=$(velmora_text ButtonCopyHint)
+R5_WARNING=$(velmora_text "$(dirname "$app_exe")" R5TooLarge)
+R3_WARNING=$(velmora_text "$(dirname "$app_exe")" R3TooSmall)
+HINT_PRINT=$(velmora_text "$(dirname "$app_exe")" ButtonPrintHint)
+HINT_COPY=$(velmora_text "$(dirname "$app_exe")" ButtonCopyHint)
 readonly R5_WARNING R3_WARNING HINT_PRINT HINT_COPY
 readonly REPORT='[Input data]\r\nZo = 600\r\nGain = 0.0dB\r\nR1 = 10k\r\nR3 = 10k\r\nR5 = 68\r\n\r\n[Result data]\r\nZo = 602.806\r\nGain =   0.517dB\r\nR2 =   2.400k\r\nR4 =   3.900k\r\nZio =   3.952k\r\nη = 89.4%\r\n'
 

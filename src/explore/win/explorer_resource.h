@@ -1,5 +1,4 @@
-// Resource and control identifiers of the explorer window, shared by
-// res/velmora.rc (through main/win/resource.h) and the code.
+// Control identifiers of the explorer window.
 #pragma once
 
 #define IDC_EX_TAB 500
@@ -26,20 +25,3 @@
 #define IDC_EX_SHOW_ZO 528
 #define IDC_EX_SHOW_GAIN 529
 #define IDC_EX_FIGURES 530
-
-#define IDS_EX_CAPTION 2100
-#define IDS_EX_MENU_SERIES 2101
-#define IDS_EX_MENU_TOLERANCE 2102
-#define IDS_EX_TAB_SERIES 2103
-#define IDS_EX_TAB_TOLERANCE 2104
-#define IDS_EX_DISTRIBUTIONS 2105
-#define IDS_EX_BAD_TOLERANCE 2106
-#define IDS_EX_BAD_SAMPLES 2107
-#define IDS_EX_BAD_SEED 2108
-#define IDS_EX_BAD_ACCEPT_ZO 2109
-#define IDS_EX_BAD_ACCEPT_GAIN 2110
-#define IDS_EX_YIELD 2111
-#define IDS_EX_UNSTABLE 2112
-#define IDS_EX_RUNNING 2113
-#define IDS_EX_CANCELLED 2114
-#define IDS_EX_NO_DESIGN 2115

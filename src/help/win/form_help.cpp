@@ -7,6 +7,7 @@
 #include "common/win/message_dialog.h"
 #include "common/win/win_text.h"
 #include "help/win/help_resource.h"
+#include "main/texts.h"
 
 namespace velmora::help {
 
@@ -29,7 +30,7 @@ bool TFormHelp::Create(HINSTANCE instance, HWND owner) {
   wc.lpszClassName = kClassName;
   RECT r{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&r, kStyle, FALSE, 0);
-  const std::wstring caption = common::LoadResourceText(instance, IDS_HELP_CAPTION);
+  const std::wstring caption = common::ToWide(main::texts::HelpCaption);
   return CreateWindowObject(wc, instance, 0, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             r.right - r.left, r.bottom - r.top, owner);
 }
@@ -78,7 +79,7 @@ void TFormHelp::OnCreate() {
   LOGFONTW lf{};
   lf.lfHeight = -kFontHeight;
   lf.lfCharSet = DEFAULT_CHARSET;
-  const std::wstring face = common::LoadResourceText(instance_, IDS_HELP_FONT);
+  const std::wstring face = common::ToWide(main::texts::HelpFont);
   lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
   // The face has no Japanese glyphs: the system's font linking supplies them
   // when the text is drawn. (Asking the face itself, e.g. GetGlyphIndicesW,

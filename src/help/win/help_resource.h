@@ -4,7 +4,4 @@
 
 #define IDC_MEMO1 140
 
-#define IDS_HELP_CAPTION 2004
-#define IDS_HELP_FONT 2006
-
 #define IDR_HELPTEXT 301

@@ -1,21 +1,23 @@
 // The main window: inputs, series selector, result boxes, schematic, commands.
+// It knows no other window: what it asks of the program around it (show the
+// help, say that it calculated) and the commands the program adds to its
+// window menu come in through Links and AddMenuCommand.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/win/base_window.h"
 #include "common/win/handles.h"
-#include "explore/explorer.h"
-#include "explore/win/form_explorer.h"
 #include "main/design.h"
-
-namespace velmora::help {
-class TFormHelp;
-}
+#include "main/main_window.h"
 
 namespace velmora::main {
 
@@ -23,13 +25,30 @@ class TFormMain : public common::BaseWindow<TFormMain> {
  public:
   static constexpr const wchar_t* kClassName = L"TFormMain";
 
+  // What the window asks of the program around it.
+  struct Links {
+    std::function<void()> showHelp;  // the Help link was clicked
+    // After every Calculate, however it ended (a fault included); must not throw.
+    std::function<void()> calculated;
+  };
+
   TFormMain() = default;
   ~TFormMain();
 
   // Creates the window hidden, centred on the screen, with its controls.
-  bool Create(HINSTANCE instance, velmora::help::TFormHelp* help);
+  bool Create(HINSTANCE instance, Links links);
   // Shows the window and puts the focus in the first input box.
   void Show(int showCommand);
+
+  // Adds an entry to the window menu, below the window's own; choosing it
+  // runs `run` (an error that escapes it goes to the error box).
+  void AddMenuCommand(std::u16string_view text, std::function<void()> run);
+
+  // The inputs of the last Calculate; nullopt before the first.
+  const std::optional<DesignInputs>& LastCalculation() const { return calculated_; }
+  // Puts series `er` into the selector as its list shows it (no series as
+  // "∞") and calculates, as after a choice from the list.
+  void ChooseSeries(std::int32_t er);
 
   // Messages the window leaves alone go to the dialog manager, which moves
   // the focus between the controls.
@@ -41,11 +60,6 @@ class TFormMain : public common::BaseWindow<TFormMain> {
   // window in-process.
   void Calculate();
   std::u16string MakeReport() const;
-
-  // The explorer window's shortcut keys (Ctrl+E every series, Ctrl+L
-  // tolerance) and its keyboard navigation, for a message of the event loop
-  // before it is dispatched; true when the message was used.
-  bool PreTranslateMessage(MSG& msg);
 
  private:
   friend class common::BaseWindow<TFormMain>;
@@ -66,12 +80,10 @@ class TFormMain : public common::BaseWindow<TFormMain> {
 
   // Window set-up.
   void CreateControls();
+  void FillSeriesList(HWND combo);
   void FormCreate();
   void LoadSchematic();
   void AddHints();
-  void AddSystemMenuEntries();
-  void OpenExplorer(explore::TFormExplorer::Page page);
-  void ChooseSeries(std::int32_t er);
 
   // Event handlers of the controls.
   void ButtonCalcClick();
@@ -80,6 +92,7 @@ class TFormMain : public common::BaseWindow<TFormMain> {
   void ButtonExitClick();
   void SaveNetlist();
   void ComboBoxERChange();
+  void ComboBoxERChosen();
   void LabelHelpClick();
   void EditZoKeyDown(WORD& key);
   void FocusKeyDown(WORD& key);
@@ -89,21 +102,20 @@ class TFormMain : public common::BaseWindow<TFormMain> {
   void ReadSeries();
   void ShowResults();
   void ClearResults();
-  void Warn(UINT textId);
+  void Warn(std::u16string_view text);
 
   // The control with the given id; looked up once, at creation (asking the
   // window system each time costs a server round trip under Wine).
   HWND Item(int id) const;
   std::u16string Text(int id) const;
   void SetText(int id, std::u16string_view text);
-  std::wstring LoadText(UINT id) const;
 
   HINSTANCE instance_ = nullptr;
+  Links links_;
   HWND tooltip_ = nullptr;
   common::UniqueFont font_;
   common::UniqueBitmap schematic_;
   POINT maxTrackSize_{0, 0};  // outer size fixed by FormCreate
-  velmora::help::TFormHelp* help_ = nullptr;
   // While the selector reports a choice from its list, its edit text is still
   // the old one; the chosen entry's text is kept here for ReadSeries.
   std::optional<std::u16string> chosenSeries_;
@@ -111,11 +123,10 @@ class TFormMain : public common::BaseWindow<TFormMain> {
   // notification without a change of text calculates nothing.
   std::u16string seriesText_;
   DesignState design_;
-  // The inputs of the last Calculate, which the explorer window follows.
-  std::optional<DesignInputs> calculated_;
-  explore::TFormExplorer explorer_;
-  static constexpr int kFirstId = 100;
-  std::array<HWND, 48> items_{};  // by control id - kFirstId
+  std::optional<DesignInputs> calculated_;  // the inputs of the last Calculate
+  // The program's entries of the window menu, by command id.
+  std::vector<std::function<void()>> menuCommands_;
+  std::array<HWND, control::kCount> items_{};  // by control id - control::kFirst
 };
 
 }  // namespace velmora::main
