@@ -182,14 +182,18 @@ bool ReadNumberPart(CleanReader& in, char16_t separator, ReadNumber& number) {
   return in.AtEnd() || !IsNumberChar(in.Peek());
 }
 
-// Powers of ten at or beyond these make the number fail or vanish.
+// A power of ten as written (exponent less fraction digits) at or above this
+// makes the number fail, even with a zero mantissa ("0e700").
 constexpr std::int64_t kPowerTooLarge = 632;
 
-// The value of a number read, or NaN when it does not fit in a double.
+// The value of a number read: its exact decimal value rounded to the nearest
+// double, ties to even, 0 below half the smallest subnormal, however many
+// digits it has and however small its written power ("600." and 632 zeros is
+// 600). NaN beyond the largest double or for a written power of 632 or more.
 double NumberValue(ReadNumber& number) {
   const std::int64_t written_power = number.exponent - number.digits.fraction_digits();
   if (written_power >= kPowerTooLarge) return kNaN;
-  const double value = written_power > -kPowerTooLarge ? number.digits.Value(number.exponent) : 0.0;
+  const double value = number.digits.Value(number.exponent);
   return number.negative ? -value : value;
 }
 
