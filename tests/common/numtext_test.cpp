@@ -147,6 +147,63 @@ TEST_F(NumText, RkmNotationReadsLikeTheDecimalForm) {
   for (const ParseCase& c : plain) EXPECT_TRUE(SameDouble(StrToValue(c.text), c.expected)) << Narrow(c.text);
 }
 
+// Every position of the two prefix strings, as the rules list them, with the
+// power its column stands for: the small prefixes divide by 10^12 ... 10^3,
+// the large ones multiply. A later duplicate ("m" again at 11, "Ｍ" at 13,
+// the whole third row of the full-width string) selects the column of its
+// first occurrence, which here is always its own position modulo 8.
+TEST_F(NumText, EveryPrefixLetterScalesByItsColumn) {
+  constexpr std::u16string_view kAscii = u"pnumkMgtPNUmKMGT";
+  constexpr std::u16string_view kWide =
+      u"\uFF50\uFF4E\uFF55\uFF4D\uFF4B\uFF2D\uFF47\uFF54\uFF30\uFF2E\uFF35\uFF4D\uFF2B\uFF2D\uFF27\uFF34"
+      u"\uFF30\uFF2E\u03BC\uFF4D\uFF2B\uFF2D\uFF27\uFF34";
+  ASSERT_EQ(kAscii.size(), 16u);
+  ASSERT_EQ(kWide.size(), 24u);
+  constexpr double kFactor[8] = {1e12, 1e9, 1e6, 1e3, 1e3, 1e6, 1e9, 1e12};
+  // For each small prefix, mantissas whose quotient by 10^n is not their
+  // product with the double 10^-n, so that multiplying by a fraction shows.
+  constexpr double kMantissas[] = {2.2, 4.7, 1.7, 1.8, 6.8, 3.6};
+  constexpr std::u16string_view kMantissaTexts[] = {u"2.2", u"4.7", u"1.7", u"1.8", u"6.8", u"3.6"};
+  for (std::u16string_view letters : {kAscii, kWide}) {
+    for (std::size_t j = 0; j < letters.size(); ++j) {
+      const std::size_t column = j % 8;
+      for (std::size_t i = 0; i < std::size(kMantissas); ++i) {
+        const double want = column < 4 ? kMantissas[i] / kFactor[column] : kMantissas[i] * kFactor[column];
+        const std::u16string text = std::u16string(kMantissaTexts[i]) + letters[j];
+        EXPECT_TRUE(SameDouble(StrToValue(text), want)) << Narrow(kMantissaTexts[i]) << " + letter " << j << " of "
+                                                         << (letters.size() == 16 ? "ASCII" : "full-width");
+      }
+    }
+  }
+  bool division_shows = true;
+  for (std::size_t column = 0; column < 4; ++column) {
+    bool differs = false;
+    for (double m : kMantissas) differs = differs || m / kFactor[column] != m * (1 / kFactor[column]);
+    division_shows = division_shows && differs;
+  }
+  EXPECT_TRUE(division_shows);
+}
+
+// Every other letter leaves the number unscaled: the rest of ASCII, the
+// full-width forms and the Greek letters (the micro sign U+00B5 and capital
+// mu among them), each case.
+TEST_F(NumText, LettersOutsideThePrefixStringsLeaveTheNumber) {
+  constexpr std::u16string_view kPrefixLetters =
+      u"pnumkMgtPNUKG" u"T\uFF50\uFF4E\uFF55\uFF4D\uFF4B\uFF2D\uFF47\uFF54\uFF30\uFF2E\uFF35\uFF2B\uFF27\uFF34\u03BC";
+  std::u16string others = u"\u00B5\u00B0";
+  for (char16_t c = u'!'; c <= u'~'; ++c) others += c;
+  for (char16_t c = 0xFF01; c <= 0xFF5E; ++c) others += c;                    // full-width ASCII
+  for (char16_t c = 0x0391; c <= 0x03C9; ++c) others += c;                    // Greek
+  int checked = 0;
+  for (char16_t c : others) {
+    const bool number_char = (c >= u'0' && c <= u'9') || std::u16string_view(u"+-.eE, ").find(c) != std::u16string_view::npos;
+    if (number_char || kPrefixLetters.find(c) != std::u16string_view::npos) continue;
+    ++checked;
+    EXPECT_TRUE(SameDouble(StrToValue(std::u16string(u"2.2") + c), 2.2)) << static_cast<int>(c);
+  }
+  EXPECT_GT(checked, 200);
+}
+
 TEST_F(NumText, CommaSeparatorAcceptsNoFraction) {
   SetDecimalSeparator(u',');
   EXPECT_TRUE(std::isnan(StrToValue(u"4.7k")));
