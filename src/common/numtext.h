@@ -16,8 +16,12 @@ void SetDecimalSeparator(char16_t separator) noexcept;
 char16_t DecimalSeparator() noexcept;
 
 // Text with an optional SI prefix letter (and RKM notation such as "4k7") to
-// a double in base units. Returns NaN when the text holds no number or when
-// scaling overflows; never an infinity; never throws.
+// a double in base units: the decimal number as written, every digit counted,
+// rounded to nearest (ties to even), 0 below the smallest subnormal, then
+// scaled by the prefix. Returns NaN when the text holds no number, when its
+// exponent passes 1024, when its power of ten as written (exponent less
+// fraction digits) is 632 or more, or when the value, scaled or not, passes
+// the largest double; never an infinity; never throws.
 double StrToValue(std::u16string_view text) noexcept;
 
 // The fixed-decimal conversion: x with `decimals` decimals (a value above 18

@@ -54,6 +54,16 @@ function(cli_no_series)
   endif()
 endfunction()
 
+# Earlier versions read a long plain decimal as 0 ("600." and 632 zeros, so
+# Zo was 0 and the design warned that R5 was too large): it is its value.
+function(cli_long_plain_decimal)
+  string(REPEAT "0" 632 zeros)
+  expect_run(0 out err --zo "600.${zeros}" --r1 "10${zeros}e-632k")
+  string(REPLACE "Zo = 600\n" "Zo = 600.${zeros}\n" expected "${default_report}")
+  string(REPLACE "R1 = 10k" "R1 = 10${zeros}e-632k" expected "${expected}")
+  expect_equal("long decimals" "${out}" "${expected}")
+endfunction()
+
 # The design's warnings and faults, each with its own status.
 function(cli_exit_codes)
   expect_run(3 out err --r1 abc)
