@@ -680,8 +680,15 @@ void TFormExplorer::DrawHistogram(HDC target, const RECT& area) {
       SetTextAlign(dc.get(), align);
       TextOutW(dc.get(), x, y, wide.c_str(), static_cast<int>(wide.size()));
     };
+    // The names are laid out with the widths this font draws them.
+    auto width = [&dc](std::string_view s) {
+      const std::wstring wide = ToWide(common::Utf8ToUtf16(s));
+      SIZE size{};
+      GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &size);
+      return static_cast<double>(size.cx);
+    };
     const Histogram histogram = HistogramOf(*report_, shown_);
-    for (const Shape& s : LayOutHistogram(histogram, w, h, lineHeight_)) {
+    for (const Shape& s : LayOutHistogram(histogram, w, h, lineHeight_, width)) {
       switch (s.kind) {
         case Shape::Kind::Window: {
           RECT r{px(s.x0), px(s.y0), px(s.x1), px(s.y1)};
@@ -712,11 +719,13 @@ void TFormExplorer::DrawHistogram(HDC target, const RECT& area) {
           common::ScopedSelect pen(dc.get(), markPen.get());
           MoveToEx(dc.get(), px(s.x0), px(s.y0), nullptr);
           LineTo(dc.get(), px(s.x1), px(s.y1));
-          SetTextColor(dc.get(), RGB(0xC0, 0x30, 0x30));
-          text(s.text, px(s.x0), px(s.y0), TA_CENTER | TA_BOTTOM);
-          SetTextColor(dc.get(), GetSysColor(COLOR_WINDOWTEXT));
           break;
         }
+        case Shape::Kind::Label:
+          SetTextColor(dc.get(), RGB(0xC0, 0x30, 0x30));
+          text(s.text, px((s.x0 + s.x1) / 2), px(s.y1), TA_CENTER | TA_BOTTOM);
+          SetTextColor(dc.get(), GetSysColor(COLOR_WINDOWTEXT));
+          break;
         case Shape::Kind::Text: text(s.text, px(s.x0), px(s.y0), TA_LEFT | TA_TOP); break;
       }
     }
