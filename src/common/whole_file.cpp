@@ -173,6 +173,11 @@ int WriteBesideAndRename(const fs::path& target, std::optional<fs::perms> perms,
   out.Close();
   int error = out.error();
   if (error == 0) {
+    // On Windows, libstdc++ (MinGW-w64 GCC 12) implements this rename as
+    // MoveFileExW(temp, target, MOVEFILE_REPLACE_EXISTING |
+    // MOVEFILE_COPY_ALLOWED), as its source (ops-common.h) shows; the
+    // program imports MoveFileExW for it, and the tests that replace a file
+    // pass under Wine. The folder is the same, so nothing is ever copied.
     fs::rename(temp, target, ec);
     if (ec) error = ErrnoOf(ec);
   }

@@ -46,6 +46,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' TERM INT HUP  # the mount is undone on a timeout too
 passed=0
 failed=0
 
@@ -53,8 +54,9 @@ failed=0
 # the report's spaces are dropped when the text is read, kept in the comment.
 big_r1="10k$(printf '%9000s' '')"
 
-# limited HOW COMMAND...: the command under a 4-block file size limit, SIGXFSZ
-# ignored (HOW=ignored) or as inherited (HOW=default).
+# limited HOW COMMAND...: the command under a 4-block (4,096-byte) file size
+# limit, SIGXFSZ ignored (HOW=ignored) or reset to its default action
+# (HOW=default; a shell started with it ignored cannot reset it).
 limited() {
   local how=$1
   shift
