@@ -7,10 +7,11 @@
 // Three steps, each finished before the next begins: the arguments are split
 // into option texts (arguments.h), the texts are read into typed settings
 // (settings.h), and the chosen mode runs on the settings alone.
-#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "common/checked_writer.h"
 #include "common/fp_error.h"
 #include "common/utf.h"
+#include "common/whole_file.h"
 #include "explore/explorer.h"
 #include "explore/explorer_tables.h"
 #include "explore/histogram_picture.h"
@@ -188,22 +190,17 @@ int Solve(const Settings& s, vm::DesignState& state) {
   }
 }
 
-// Writes `text` into a new file at `path` (replacing one that is there);
-// kOk, or kWriteFailed after a message naming the file.
+// Writes `text` into the file at `path`, whole or not at all (a file that
+// was there stays as it was when the write fails); kOk, or kWriteFailed
+// after a message naming the file.
 int WriteFile(const std::u16string& path, std::string_view text) {
 #ifdef _WIN32
-  std::FILE* f = _wfopen(reinterpret_cast<const wchar_t*>(path.c_str()), L"wb");
+  const std::filesystem::path file(std::wstring(path.begin(), path.end()));
 #else
-  std::FILE* f = std::fopen(Utf16ToUtf8(path).c_str(), "wb");
+  const std::filesystem::path file(Utf16ToUtf8(path));
 #endif
-  int error = errno;
-  if (f != nullptr) {
-    vc::CheckedWriter file(f);
-    file.Write(text);
-    file.Close();
-    if (file.ok()) return kOk;
-    error = file.error();
-  }
+  const int error = vc::WriteAllOrNothing(file, text);
+  if (error == 0) return kOk;
   WriteErr("velmora-cli: cannot write " + Quoted(path) + ": " + std::string(std::strerror(error)) + "\n");
   return kWriteFailed;
 }
@@ -348,6 +345,10 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 int main(int argc, char** argv) {
+  // Beyond a file size limit (ulimit -f) a write then fails with EFBIG, which
+  // is reported and cleaned up like a full disk, instead of ending the
+  // program half-way with the new file's remains beside the old one.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::u16string> args;
   for (int i = 1; i < argc; ++i) args.push_back(Utf8ToUtf16(argv[i]));
   return RunChecked(args);

@@ -2,6 +2,12 @@
 
 #include <cerrno>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace velmora::common {
 
 void CheckedWriter::Fail() {
@@ -19,6 +25,17 @@ void CheckedWriter::Flush() {
   if (stream_ == nullptr || !ok()) return;
   errno = 0;
   if (std::fflush(stream_) != 0) Fail();
+}
+
+void CheckedWriter::Sync() {
+  Flush();
+  if (stream_ == nullptr || !ok()) return;
+  errno = 0;
+#ifdef _WIN32
+  if (_commit(_fileno(stream_)) != 0) Fail();
+#else
+  if (fsync(fileno(stream_)) != 0) Fail();
+#endif
 }
 
 void CheckedWriter::Close() {

@@ -19,6 +19,9 @@ class CheckedWriter {
   void Write(std::string_view text);
   // Pushes out what the stream has buffered (before a message on another stream).
   void Flush();
+  // Flushes, then asks the system to put everything written on the disk
+  // (fsync; _commit on Windows). For a file: a pipe or a terminal fails (EINVAL).
+  void Sync();
   // Flushes and closes the stream; later calls do nothing. A stream that was
   // never written to may have had no open descriptor at all: its close
   // failing with EBADF loses nothing and is not a failure.

@@ -10,31 +10,50 @@ namespace {
 
 std::string Count(std::uint64_t n) { return std::to_string(n); }
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else if (c == '"') out += "&quot;";
-    else out += c;
-  }
-  return out;
-}
-
 std::string Num(double x) {  // canvas coordinates to a tenth of a unit
   return ShortestText(std::round(x * 10.0) / 10.0);
 }
 
 }  // namespace
 
-std::vector<Shape> LayOutHistogram(const Histogram& h, double width, double height, double lineHeight) {
+std::string SvgText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '"') out += "&quot;";
+    else if (u < 0x20 && c != '\t' && c != '\n' && c != '\r') out += '?';
+    else out += c;
+  }
+  return out;
+}
+
+double EstimatedTextWidth(std::string_view text, double fontSize) {
+  double ems = 0;
+  for (const char byte : text) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (c < 0x80) ems += 0.7;
+    else if ((c & 0xC0) != 0x80) ems += 1.0;  // the first byte of a longer code point
+  }
+  return ems * fontSize;
+}
+
+std::vector<Shape> LayOutHistogram(const Histogram& h, double width, double height, double lineHeight,
+                                   const TextWidth& textWidth) {
   using Kind = Shape::Kind;
   std::vector<Shape> shapes;
   const bool zo = h.figure == Figure::Zo;
   const double lo = h.binning.lo, hi = h.binning.hi();
+  // Rows of names between the title line and the plot, as many as leave the
+  // plot two lines: the names, the axis and its labels take the rest.
+  const double title = 1.2 * lineHeight, gap = 0.3 * lineHeight, under = 2.7 * lineHeight;
+  const int rows = static_cast<int>(
+      std::clamp(std::floor((height - title - gap - under - 2 * lineHeight) / lineHeight), 1.0, 4.0));
   const double left = 2.5 * lineHeight, right = width - 1.5 * lineHeight;
-  const double top = 5.5 * lineHeight, bottom = height - 2.7 * lineHeight;
+  const double top = title + rows * lineHeight + gap, bottom = height - under;
   auto xOf = [&](double v) { return left + (v - lo) / (hi - lo) * (right - left); };
   auto inside = [&](double v) { return std::isfinite(v) && v >= lo && v <= hi; };
 
@@ -55,18 +74,36 @@ std::vector<Shape> LayOutHistogram(const Histogram& h, double width, double heig
     bar.hi = h.binning.Edge(i + 1);
     shapes.push_back(bar);
   }
-  // Names in three rows above the plot, so that close marks stay readable.
   const struct {
     double value;
     const char* name;
-    int row;
-  } marks[] = {{h.worstMin, "worst min", 0}, {h.worstMax, "worst max", 0}, {h.p01, "1 %", 1},
-               {h.p99, "99 %", 1},           {h.nominal, "nominal", 2}};
+  } marks[] = {{h.worstMin, "worst min"}, {h.worstMax, "worst max"}, {h.p01, "1 %"}, {h.p99, "99 %"},
+               {h.nominal, "nominal"}};
   for (const auto& m : marks) {
-    if (!inside(m.value)) continue;
-    const double x = xOf(m.value);
-    shapes.push_back({Kind::Mark, x, (2.2 + m.row) * lineHeight, x, bottom, m.name});
+    if (inside(m.value)) shapes.push_back({Kind::Mark, xOf(m.value), top, xOf(m.value), bottom, m.name});
   }
+  // The names, most wanted first; each in the lowest row it fits.
+  const std::size_t placing[] = {4, 0, 1, 2, 3};
+  std::vector<Shape> placed;
+  for (const std::size_t i : placing) {
+    if (!inside(marks[i].value)) continue;
+    const double w = textWidth(marks[i].name);
+    const double x0 = std::clamp(xOf(marks[i].value) - w / 2, 0.0, std::max(width - w, 0.0));
+    for (int row = 0; row < rows; ++row) {
+      // Each row's top computed as the next row's bottom is: rows never overlap by a rounding.
+      const Shape label{Kind::Label, x0, top - gap - (row + 1) * lineHeight, x0 + w, top - gap - row * lineHeight,
+                        marks[i].name};
+      const bool clear = std::none_of(placed.begin(), placed.end(), [&](const Shape& p) {
+        return p.y0 < label.y1 && label.y0 < p.y1 && p.x0 < label.x1 + lineHeight / 4 &&
+               label.x0 < p.x1 + lineHeight / 4;
+      });
+      if (clear) {
+        placed.push_back(label);
+        break;
+      }
+    }
+  }
+  shapes.insert(shapes.end(), placed.begin(), placed.end());
   shapes.push_back({Kind::Axis, left, bottom, right, bottom, {}});
   shapes.push_back({Kind::Axis, left, top, left, bottom, {}});
   for (const Tick& t : AxisTicks(lo, hi, std::max(2, static_cast<int>((right - left) / (5.0 * lineHeight))), zo)) {
@@ -80,18 +117,19 @@ std::vector<Shape> LayOutHistogram(const Histogram& h, double width, double heig
 }
 
 std::string HistogramSvg(const Histogram& zo, const Histogram& gain) {
-  constexpr double kWidth = 800, kPanel = 320, kLine = 16;
+  constexpr double kWidth = 800, kPanel = 320, kLine = 16, kFont = 12;
   std::string svg =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth) + "\" height=\"" + Num(2 * kPanel) +
       "\" viewBox=\"0 0 " + Num(kWidth) + " " + Num(2 * kPanel) +
-      "\" font-family=\"sans-serif\" font-size=\"12\">\n"
+      "\" font-family=\"sans-serif\" font-size=\"" + Num(kFont) + "\">\n"
       "<rect x=\"0\" y=\"0\" width=\"" + Num(kWidth) + "\" height=\"" + Num(2 * kPanel) + "\" fill=\"white\"/>\n";
   const Histogram* panels[] = {&zo, &gain};
   for (std::size_t p = 0; p < 2; ++p) {
     svg += "<g id=\"" + std::string(p == 0 ? "zo" : "gain_db") + "\" transform=\"translate(0 " +
            Num(static_cast<double>(p) * kPanel) + ")\">\n";
-    for (const Shape& s : LayOutHistogram(*panels[p], kWidth, kPanel, kLine)) {
+    const auto width = [](std::string_view text) { return EstimatedTextWidth(text, kFont); };
+    for (const Shape& s : LayOutHistogram(*panels[p], kWidth, kPanel, kLine, width)) {
       switch (s.kind) {
         case Shape::Kind::Window:
           svg += "<rect class=\"window\" x=\"" + Num(s.x0) + "\" y=\"" + Num(s.y0) + "\" width=\"" +
@@ -110,16 +148,19 @@ std::string HistogramSvg(const Histogram& zo, const Histogram& gain) {
         case Shape::Kind::Tick:
           svg += "<line class=\"tick\" x1=\"" + Num(s.x0) + "\" y1=\"" + Num(s.y0) + "\" x2=\"" + Num(s.x1) +
                  "\" y2=\"" + Num(s.y1) + "\" stroke=\"black\"/><text x=\"" + Num(s.x1) + "\" y=\"" +
-                 Num(s.y1 + kLine) + "\" text-anchor=\"middle\">" + Escaped(s.text) + "</text>\n";
+                 Num(s.y1 + kLine) + "\" text-anchor=\"middle\">" + SvgText(s.text) + "</text>\n";
           break;
         case Shape::Kind::Mark:
-          svg += "<line class=\"mark\" data-name=\"" + Escaped(s.text) + "\" x1=\"" + Num(s.x0) + "\" y1=\"" +
+          svg += "<line class=\"mark\" data-name=\"" + SvgText(s.text) + "\" x1=\"" + Num(s.x0) + "\" y1=\"" +
                  Num(s.y0) + "\" x2=\"" + Num(s.x1) + "\" y2=\"" + Num(s.y1) +
-                 "\" stroke=\"#c03030\" stroke-dasharray=\"4 3\"/><text x=\"" + Num(s.x0) + "\" y=\"" +
-                 Num(s.y0) + "\" text-anchor=\"middle\" fill=\"#c03030\">" + Escaped(s.text) + "</text>\n";
+                 "\" stroke=\"#c03030\" stroke-dasharray=\"4 3\"/>\n";
+          break;
+        case Shape::Kind::Label:
+          svg += "<text class=\"label\" x=\"" + Num((s.x0 + s.x1) / 2) + "\" y=\"" + Num(s.y1 - kLine / 4) +
+                 "\" text-anchor=\"middle\" fill=\"#c03030\">" + SvgText(s.text) + "</text>\n";
           break;
         case Shape::Kind::Text:
-          svg += "<text x=\"" + Num(s.x0) + "\" y=\"" + Num(s.y0 + kLine * 0.8) + "\">" + Escaped(s.text) +
+          svg += "<text x=\"" + Num(s.x0) + "\" y=\"" + Num(s.y0 + kLine * 0.8) + "\">" + SvgText(s.text) +
                  "</text>\n";
           break;
       }

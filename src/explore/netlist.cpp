@@ -1,6 +1,7 @@
 #include "explore/netlist.h"
 
 #include "common/fp_error.h"
+#include "common/utf.h"
 #include "explore/table.h"
 #include "main/report.h"
 
@@ -8,17 +9,16 @@ namespace velmora::explore {
 
 namespace {
 
-
-// The text as a comment may hold it: control characters become "?", so a
-// text can never end the comment line.
+// The text as a comment may hold it: every control character (U+0000 to
+// U+001F, U+007F to U+009F) becomes "?", so that a text can never end the
+// comment line, and whatever is not UTF-8 (a stray byte, an encoded
+// surrogate) becomes U+FFFD.
 std::string CommentText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    out += (u < 0x20 || u == 0x7f) ? '?' : c;
+  std::u16string units = common::Utf8ToUtf16(text);
+  for (char16_t& c : units) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) c = u'?';
   }
-  return out;
+  return common::Utf16ToUtf8(units);
 }
 
 // The program's gain in dB for the comment; "not defined" when the achieved

@@ -30,7 +30,8 @@ inline constexpr const char* kMeasEta = "eta";        // share of the amplifier'
 // analysis and one .meas line per figure. Comments quote `inputs` and give
 // Velmora's own figures with every digit, for comparison. Each line ends
 // with `newline`; the text is UTF-8, with any control character of an input
-// text written as "?". Never fails.
+// text (U+0000 to U+001F, U+007F to U+009F) written as "?" and anything in
+// it that is not UTF-8 as U+FFFD. Never fails.
 std::string MakeNetlist(const NetlistInputs& inputs, const main::DesignState& state,
                         std::string_view newline = "\n");
 

@@ -141,7 +141,29 @@ TEST(CheckedWriter, FailuresReportTheirOwnErrno) {
 }
 #endif
 
+TEST(CheckedWriter, SyncPutsAFileOnTheDisk) {
+  const std::string path = TempPath("synced");
+  CheckedWriter out(std::fopen(path.c_str(), "wb"));
+  out.Write("kept\n");
+  out.Sync();
+  EXPECT_TRUE(out.ok());
+  EXPECT_EQ(ReadAll(path), "kept\n");  // flushed before the close
+  out.Close();
+  std::filesystem::remove(path);
+}
+
 #ifndef _WIN32
+TEST(CheckedWriter, SyncOnAPipeFails) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  CheckedWriter out(fdopen(ends[1], "wb"));
+  out.Write("x");
+  out.Sync();
+  EXPECT_EQ(out.error(), EINVAL);  // written, but a pipe has no disk
+  out.Close();
+  close(ends[0]);
+}
+
 TEST(CheckedWriter, AFullDevice) {
   for (const std::size_t size : {std::size_t{10}, std::size_t{100000}}) {  // buffered, and at once
     CheckedWriter out(std::fopen("/dev/full", "wb"));

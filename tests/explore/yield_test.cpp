@@ -9,6 +9,7 @@
 #include <limits>
 #include <numeric>
 #include <string>
+#include <string_view>
 
 #include "designs.h"
 #include "explore/histogram_picture.h"
@@ -22,6 +23,8 @@ using testing::kDefault;
 using testing::kNegative;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+double SvgWidth(std::string_view text) { return EstimatedTextWidth(text, 12); }
 
 TEST(WilsonInterval, HandComputedValues) {
   const struct {
@@ -180,7 +183,7 @@ TEST(Histogram, TheTallestBarReachesTheTopAndEmptyBinsStayFlat) {
     const Histogram h = HistogramOf(AnalyseTolerance(Designed(c.in, 3), {5, Distribution::Uniform, 1, 1}), Figure::Zo);
     ASSERT_EQ(h.tallest(), c.tallest);
     double top = 0, bottom = 0, highest = 1e9;
-    for (const Shape& s : LayOutHistogram(h, 800, 320, 16)) {
+    for (const Shape& s : LayOutHistogram(h, 800, 320, 16, SvgWidth)) {
       if (s.kind == Shape::Kind::Axis && s.x0 == s.x1) top = s.y0, bottom = s.y1;  // the vertical axis
       if (s.kind == Shape::Kind::Bar) highest = std::min(highest, s.y0);
     }
@@ -214,7 +217,7 @@ TEST(Histogram, MarksOnTheAxisEndsAreDrawnThoseBeyondAreNot) {
   h.worstMax = 10;                          // the upper end
   h.worstMin = -1e-9, h.p01 = h.p99 = kNaN;  // beyond it; none
   std::string marks;
-  for (const Shape& s : LayOutHistogram(h, 800, 320, 16)) {
+  for (const Shape& s : LayOutHistogram(h, 800, 320, 16, SvgWidth)) {
     if (s.kind == Shape::Kind::Mark) marks += s.text + ";";
   }
   EXPECT_EQ(marks, "worst max;nominal;");

@@ -3,7 +3,11 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
 #include <vector>
+
+#include "common/whole_file.h"
 
 namespace velmora::common {
 namespace {
@@ -48,21 +52,28 @@ std::optional<std::wstring> AskSavePath(HWND owner, std::wstring_view filter, st
   return std::wstring(path.data());
 }
 
-DWORD WriteWholeFile(const std::wstring& path, std::string_view bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  DWORD error = 0;
-  std::size_t done = 0;
-  while (done < bytes.size() && error == 0) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
-      error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
-    done += written;
+DWORD SystemErrorOf(int errnoValue) {
+  switch (errnoValue) {
+    case 0: return ERROR_SUCCESS;
+    case ENOSPC: return ERROR_DISK_FULL;
+    case EFBIG: return ERROR_FILE_TOO_LARGE;
+    case EACCES:
+    case EPERM:
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    case ENOENT:
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EEXIST: return ERROR_FILE_EXISTS;
+    case EROFS: return ERROR_WRITE_PROTECT;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case EMFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return ERROR_WRITE_FAULT;
   }
-  if (!CloseHandle(file) && error == 0) error = GetLastError();
-  if (error != 0) DeleteFileW(path.c_str());
-  return error;
+}
+
+DWORD WriteWholeFile(const std::wstring& path, std::string_view bytes) {
+  return SystemErrorOf(WriteAllOrNothing(std::filesystem::path(path), bytes));
 }
 
 }  // namespace velmora::common

@@ -19,9 +19,16 @@ namespace velmora::common {
 std::optional<std::wstring> AskSavePath(HWND owner, std::wstring_view filter, std::wstring_view defaultName,
                                         std::wstring_view defaultExt);
 
-// Creates or replaces the file at `path` with exactly `bytes`. Returns 0, or
-// the system's error code; a file left incomplete by a failed write is
-// removed.
+// Creates or replaces the file at `path` with exactly `bytes`, whole or not
+// at all: through WriteAllOrNothing (common/whole_file.h), so that a failed
+// write leaves a file that was there as it was and no other file behind.
+// Returns 0, or the system's error code nearest to the failure (for its
+// text): ERROR_DISK_FULL, ERROR_FILE_TOO_LARGE, ERROR_ACCESS_DENIED,
+// ERROR_PATH_NOT_FOUND, ..., ERROR_WRITE_FAULT for any other.
 DWORD WriteWholeFile(const std::wstring& path, std::string_view bytes);
+
+// The system's error code for an errno value of the C library, as
+// WriteWholeFile reports it.
+DWORD SystemErrorOf(int errnoValue);
 
 }  // namespace velmora::common

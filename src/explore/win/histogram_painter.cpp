@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <string_view>
 
 #include "common/utf.h"
 #include "common/win/handles.h"
@@ -39,7 +40,14 @@ void DrawHistogram(HDC target, const RECT& area, const Histogram* histogram, HFO
       SetTextAlign(dc.get(), align);
       TextOutW(dc.get(), x, y, wide.c_str(), static_cast<int>(wide.size()));
     };
-    for (const Shape& s : LayOutHistogram(*histogram, w, h, lineHeight)) {
+    // The names are laid out with the widths this font draws them.
+    auto width = [&dc](std::string_view s) {
+      const std::wstring wide = ToWide(common::Utf8ToUtf16(s));
+      SIZE size{};
+      GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &size);
+      return static_cast<double>(size.cx);
+    };
+    for (const Shape& s : LayOutHistogram(*histogram, w, h, lineHeight, width)) {
       switch (s.kind) {
         case Shape::Kind::Window: {
           RECT r{px(s.x0), px(s.y0), px(s.x1), px(s.y1)};
@@ -70,11 +78,13 @@ void DrawHistogram(HDC target, const RECT& area, const Histogram* histogram, HFO
           common::ScopedSelect pen(dc.get(), markPen.get());
           MoveToEx(dc.get(), px(s.x0), px(s.y0), nullptr);
           LineTo(dc.get(), px(s.x1), px(s.y1));
-          SetTextColor(dc.get(), RGB(0xC0, 0x30, 0x30));
-          text(s.text, px(s.x0), px(s.y0), TA_CENTER | TA_BOTTOM);
-          SetTextColor(dc.get(), GetSysColor(COLOR_WINDOWTEXT));
           break;
         }
+        case Shape::Kind::Label:
+          SetTextColor(dc.get(), RGB(0xC0, 0x30, 0x30));
+          text(s.text, px((s.x0 + s.x1) / 2), px(s.y1), TA_CENTER | TA_BOTTOM);
+          SetTextColor(dc.get(), GetSysColor(COLOR_WINDOWTEXT));
+          break;
         case Shape::Kind::Text: text(s.text, px(s.x0), px(s.y0), TA_LEFT | TA_TOP); break;
       }
     }
