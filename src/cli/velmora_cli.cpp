@@ -26,7 +26,7 @@
 #include "explore/histogram_picture.h"
 #include "explore/netlist.h"
 #include "explore/table.h"
-#include "explore/tolerance.h"
+#include "explore/tolerance_analysis.h"
 #include "main/design.h"
 #include "main/texts.h"
 #include "main/report.h"

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "explore/explorer.h"
-#include "explore/tolerance.h"
+#include "explore/binning.h"
+#include "explore/box_search.h"
+#include "explore/monte_carlo.h"
+#include "explore/tolerance_analysis.h"
 
 namespace velmora::explore {
 
