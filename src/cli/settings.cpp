@@ -123,7 +123,7 @@ int ReadSettings(const OptionTexts& t, Settings& s) {
   }
   if (const int code = ReadInputs(t, s.texts, s.inputs); code != kOk) return code;
   if (s.mode == Mode::AllSeries) s.seriesList = ReadSeriesList(t.seriesList);
-  if (t.netlist && !t.netlist->empty() && *t.netlist != u"-") s.netlistFile = *t.netlist;
+  if (t.netlist && *t.netlist != u"-") s.netlistFile = *t.netlist;
   s.plotFile = t.plot;
   return kOk;
 }
