@@ -6,8 +6,7 @@
 
 #include "explore/random.h"
 #include "main/design.h"
-#include "explore/explorer.h"
-#include "explore/tolerance.h"
+#include "explore/tolerance_analysis.h"
 
 namespace {
 

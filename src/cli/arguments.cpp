@@ -1,6 +1,8 @@
 #include "cli/arguments.h"
 
+#include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "cli/diagnostics.h"
 #include "common/utf.h"
@@ -76,9 +78,16 @@ bool TakeValue(const std::vector<std::u16string>& args, std::size_t& i, std::str
   return true;
 }
 
-// Refuses the options given for a mode that was not chosen, and more than one mode.
-int CheckCombination(const OptionTexts& t, std::size_t modes) {
-  if (modes > 1) return Usage("choose one of --all-series, --candidates, --tolerance and --netlist");
+// The mode options given, in order, as the names they were given by.
+using ModeNames = std::vector<std::string>;
+
+// Refuses a mode given twice, more than one mode, the options given for a
+// mode that was not chosen, and an empty PATH.
+int CheckCombination(const OptionTexts& t, const ModeNames& modes) {
+  for (auto mode = modes.begin(); mode != modes.end(); ++mode) {
+    if (std::find(modes.begin(), mode, *mode) != mode) return Usage(*mode + " is given twice");
+  }
+  if (modes.size() > 1) return Usage("choose one of --all-series, --candidates, --tolerance and --netlist");
   const struct {
     bool given;
     const char* option;
@@ -98,15 +107,19 @@ int CheckCombination(const OptionTexts& t, std::size_t modes) {
     return Usage("--format needs --all-series, --candidates or --tolerance");
   if (t.series && t.mode == Mode::AllSeries)
     return Usage("--all-series takes its series from --series-list, not --series");
+  if (t.netlist && t.netlist->empty())
+    return Usage("--netlist needs a PATH that is not empty (none, or \"-\", for standard output)");
+  if (t.plot && t.plot->empty()) return Usage("--plot needs a PATH that is not empty");
   return kOk;
 }
 
 }  // namespace
 
 int ParseArguments(const std::vector<std::u16string>& args, OptionTexts& texts) {
-  std::size_t modes = 0;
-  auto choose = [&](Mode mode) {
-    if (modes++ == 0) texts.mode = mode;
+  ModeNames modes;
+  auto choose = [&](Mode mode, std::string name) {
+    if (modes.empty()) texts.mode = mode;
+    modes.push_back(std::move(name));
   };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string arg = Utf16ToUtf8(args[i]);
@@ -119,14 +132,14 @@ int ParseArguments(const std::vector<std::u16string>& args, OptionTexts& texts) 
       continue;
     }
     if (arg == "--all-series" || arg == "--candidates") {
-      choose(arg == "--all-series" ? Mode::AllSeries : Mode::Candidates);
+      choose(arg == "--all-series" ? Mode::AllSeries : Mode::Candidates, arg);
       continue;
     }
     bool matched = false;
     int code = kOk;
     for (const ModeOption& o : kModeOptions) {
       if (!TakeValue(args, i, o.name, true, texts.*o.text, code)) continue;
-      choose(o.mode);
+      choose(o.mode, o.name);
       matched = true;
       break;
     }

@@ -13,8 +13,8 @@ enum class Mode { Report, AllSeries, Candidates, Tolerance, Netlist };
 // What the command line asks for: a run of `mode`, or a text about the program.
 enum class Request { Run, Help, Version };
 
-// The options' texts as given (the last one of an option given twice);
-// nullopt for an option that was not given.
+// The options' texts as given (the last one of an option given twice; a
+// mode given twice is refused); nullopt for an option that was not given.
 struct OptionTexts {
   Request request = Request::Run;
   Mode mode = Mode::Report;
@@ -29,8 +29,9 @@ struct OptionTexts {
 // Splits `args` (the arguments after the program's name) into `texts`.
 // Returns kOk, or the exit code after a message on standard error: kUsage
 // for an unknown argument or a missing value, kBadValue for a text with a
-// control character, whichever comes first in `args`; then kUsage for
-// options that do not go together. The first --help, -h or --version ends
+// control character, whichever comes first in `args`; then kUsage for a
+// mode given twice, for options that do not go together and for an empty
+// --netlist or --plot PATH. The first --help, -h or --version ends
 // the reading: the arguments after it are not looked at.
 int ParseArguments(const std::vector<std::u16string>& args, OptionTexts& texts);
 

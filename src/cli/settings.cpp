@@ -1,6 +1,5 @@
 #include "cli/settings.h"
 
-#include <charconv>
 #include <cmath>
 #include <tuple>
 #include <utility>
@@ -8,7 +7,8 @@
 #include "cli/diagnostics.h"
 #include "common/numtext.h"
 #include "common/utf.h"
-#include "explore/tolerance.h"
+#include "explore/explorer.h"
+#include "explore/tolerance_settings.h"
 #include "main/series_text.h"
 
 namespace velmora::cli {
@@ -16,39 +16,6 @@ namespace {
 
 using common::Utf16ToUtf8;
 namespace ve = explore;
-
-constexpr std::uint64_t kMaxSamples = 10000000;
-
-// The decimal whole number in `text`, nothing else around it.
-std::optional<std::uint64_t> ParseCount(const std::u16string& text) {
-  const std::string s = Utf16ToUtf8(text);
-  std::uint64_t value = 0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (s.empty() || error != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return value;
-}
-
-// A plain decimal number with an optional "%" after it, 0 <= PCT < 100.
-std::optional<double> ParsePercent(const std::u16string& text) {
-  std::string s = Utf16ToUtf8(text);
-  if (!s.empty() && s.back() == '%') s.pop_back();
-  double value = 0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (s.empty() || error != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  if (!(value >= 0.0 && value < 100.0)) return std::nullopt;
-  return value;
-}
-
-// A plain decimal number above 0 and finite: the half-width of an
-// acceptance window (an empty window accepts nothing worth asking about).
-std::optional<double> ParseHalfWidth(const std::u16string& text) {
-  const std::string s = Utf16ToUtf8(text);
-  double value = 0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (s.empty() || error != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  if (!(value > 0.0 && std::isfinite(value))) return std::nullopt;
-  return value;
-}
 
 // --format: text when not given; kBadValue for another name.
 int ReadFormat(const std::optional<std::u16string>& text, ve::TableFormat& format) {
@@ -60,40 +27,41 @@ int ReadFormat(const std::optional<std::u16string>& text, ve::TableFormat& forma
   return kOk;
 }
 
+// The options of the tolerance settings in the order they are read, each
+// with the setting it gives (none: --dist, read by name) and what a text
+// must be for it.
+struct SettingOption {
+  const char* name;
+  std::optional<std::u16string> OptionTexts::*text;
+  std::optional<ve::ToleranceField> field;
+  const char* expected;
+};
+const SettingOption kSettingOptions[] = {
+    {"--tolerance", &OptionTexts::tolerance, ve::ToleranceField::Pct, "a percentage from 0 to below 100"},
+    {"--samples", &OptionTexts::samples, ve::ToleranceField::Samples, "a whole number from 1 to 10000000"},
+    {"--seed", &OptionTexts::seed, ve::ToleranceField::Seed, "a whole number from 0 to 18446744073709551615"},
+    {"--dist", &OptionTexts::dist, std::nullopt, "uniform or normal"},
+    {"--accept-zo", &OptionTexts::acceptZo, ve::ToleranceField::AcceptZo, "a percentage above 0 and below 100"},
+    {"--accept-gain", &OptionTexts::acceptGain, ve::ToleranceField::AcceptGain, "a number of dB above 0"},
+};
+
+// --dist's name into `settings`; false for a name of no distribution.
+bool ReadDistribution(const std::u16string& text, ve::ToleranceSettings& settings) {
+  const std::optional<ve::Distribution> d = ve::DistributionNamed(Utf16ToUtf8(text));
+  if (d) settings.distribution = *d;
+  return d.has_value();
+}
+
 // The tolerance settings, PCT defaulting to the customary one of series
-// `er`; kBadValue for the first setting out of its range.
+// `er`; kBadValue for the first setting that cannot be read.
 int ReadTolerance(const OptionTexts& t, std::int32_t er, ve::ToleranceSettings& s) {
   s.pct = ve::CustomaryTolerancePct(er);
-  if (t.tolerance) {
-    const std::optional<double> pct = ParsePercent(*t.tolerance);
-    if (!pct) return BadValue("--tolerance", *t.tolerance, "a percentage from 0 to below 100");
-    s.pct = *pct;
-  }
-  if (t.samples) {
-    const std::optional<std::uint64_t> n = ParseCount(*t.samples);
-    if (!n || *n == 0 || *n > kMaxSamples) return BadValue("--samples", *t.samples, "a whole number from 1 to 10000000");
-    s.samples = *n;
-  }
-  if (t.seed) {
-    const std::optional<std::uint64_t> seed = ParseCount(*t.seed);
-    if (!seed) return BadValue("--seed", *t.seed, "a whole number from 0 to 18446744073709551615");
-    s.seed = *seed;
-  }
-  if (t.dist) {
-    const std::string d = Utf16ToUtf8(*t.dist);
-    if (d == "uniform") s.distribution = ve::Distribution::Uniform;
-    else if (d == "normal") s.distribution = ve::Distribution::Normal;
-    else return BadValue("--dist", *t.dist, "uniform or normal");
-  }
-  if (t.acceptZo) {
-    const std::optional<double> pct = ParseHalfWidth(*t.acceptZo);
-    if (!pct || *pct >= 100.0) return BadValue("--accept-zo", *t.acceptZo, "a percentage above 0 and below 100");
-    s.acceptZoPct = *pct;
-  }
-  if (t.acceptGain) {
-    const std::optional<double> db = ParseHalfWidth(*t.acceptGain);
-    if (!db) return BadValue("--accept-gain", *t.acceptGain, "a number of dB above 0");
-    s.acceptGainDb = *db;
+  for (const SettingOption& o : kSettingOptions) {
+    const std::optional<std::u16string>& text = t.*o.text;
+    if (!text) continue;
+    const bool read = o.field ? ve::ReadSetting(ve::SettingSyntax::CommandLine, *o.field, *text, s)
+                              : ReadDistribution(*text, s);
+    if (!read) return BadValue(o.name, *text, o.expected);
   }
   return kOk;
 }
@@ -155,7 +123,7 @@ int ReadSettings(const OptionTexts& t, Settings& s) {
   }
   if (const int code = ReadInputs(t, s.texts, s.inputs); code != kOk) return code;
   if (s.mode == Mode::AllSeries) s.seriesList = ReadSeriesList(t.seriesList);
-  if (t.netlist && !t.netlist->empty() && *t.netlist != u"-") s.netlistFile = *t.netlist;
+  if (t.netlist && *t.netlist != u"-") s.netlistFile = *t.netlist;
   s.plotFile = t.plot;
   return kOk;
 }

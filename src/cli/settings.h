@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/arguments.h"
-#include "explore/explorer.h"
 #include "explore/table.h"
+#include "explore/tolerance_settings.h"
 #include "main/report.h"
 
 namespace velmora::cli {

@@ -1,13 +1,10 @@
 #include "explore/explorer.h"
-#include "explore/yield.h"
 
 #include <cmath>
 #include <limits>
 
 #include "common/checked.h"
-#include "common/numtext.h"
 #include "common/series.h"
-#include "common/utf.h"
 #include "main/series_text.h"
 
 namespace velmora::explore {
@@ -115,44 +112,6 @@ SearchTrace TraceSearch(const DesignInputs& in) {
     if (trace.steps[i].chosen) trace.winner = static_cast<std::ptrdiff_t>(i);
   }
   return trace;
-}
-
-bool ToleranceReport::unstable() const {
-  return !nominalGood || worst.badPoints > 0 || monteCarlo.bad > 0;
-}
-
-ToleranceReport AnalyseTolerance(const DesignState& state, const ToleranceSettings& settings,
-                                 RunControl* control) {
-  ToleranceReport r;
-  r.ER = state.ER;
-  r.settings = settings;
-  r.circuit = CircuitOf(state);
-  r.nominalGood = EvaluateCircuit(r.circuit, {1.0, 1.0, 1.0, 1.0, 1.0}, r.nominal);
-  r.worst = WorstCase(r.circuit, settings.pct);
-  r.wantedGainDb = main::GainDb(state.Gain);
-  r.plan = PlanCounts(settings, state.Zo, r.wantedGainDb, r.nominalGood ? &r.nominal : nullptr, r.worst);
-  r.monteCarlo = MonteCarlo(r.circuit, settings.pct, settings.distribution, settings.samples, settings.seed, 0,
-                            &r.plan, control);
-  if (r.monteCarlo.cancelled) return r;
-  r.sensitivity = SensitivityOf(r.circuit);
-  return r;
-}
-
-std::string UnstableWarning(const ToleranceReport& r) {
-  if (!r.unstable()) return {};
-  auto count = [](std::uint64_t part, std::uint64_t whole) {
-    const double share = whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
-    return std::to_string(part) + " of " + std::to_string(whole) + " (" +
-           common::Utf16ToUtf8(common::FormatPadded(share, 0, 3)) + " %)";
-  };
-  std::string w = "WARNING: UNSTABLE WITHIN THE TOLERANCE. The output impedance is not positive and finite";
-  if (!r.nominalGood) w += " for the nominal circuit itself,";
-  w += " in " + count(r.monteCarlo.bad, r.monteCarlo.samples) + " Monte Carlo samples, " +
-       count(static_cast<std::uint64_t>(r.worst.badCorners), 32) + " corners and " +
-       count(r.worst.badPoints, r.worst.points) +
-       " points of the worst-case search: there the positive feedback makes the stage unstable "
-       "or latch. Those circuits are counted, not averaged; the figures describe the others only.";
-  return w;
 }
 
 }  // namespace velmora::explore

@@ -1,6 +1,7 @@
-// The design explorer: the same inputs run through every series, the
-// neighbour search laid open, and the tolerance analysis of the built
-// circuit. explorer_tables.h lays the results out as tables.
+// The design explorer: the same inputs run through every series and the
+// neighbour search laid open (the tolerance analysis of the built circuit is
+// in tolerance_analysis.h). explorer_tables.h lays the results out as
+// tables.
 #pragma once
 
 #include <cstdint>
@@ -11,12 +12,13 @@
 
 #include "common/fp_error.h"
 #include "main/design.h"
-#include "explore/tolerance.h"
 
 namespace velmora::explore {
 
 using main::Candidate;
 using main::DesignInputs;
+using main::DesignOutcome;
+using main::DesignState;
 
 // How one run of SolveDesign ended: an outcome, or a floating-point fault
 // (then `outcome` is not meaningful).
@@ -77,45 +79,5 @@ struct SearchTrace {
 // the rounded pair from the unrounded R2 and R4 (SolveDesign with no
 // series), then RefinePair with a trace.
 SearchTrace TraceSearch(const DesignInputs& in);
-
-// ---- Tolerance ----
-
-struct ToleranceSettings {
-  double pct = 1.0;  // each resistor within +-pct % (uniform) or pct % = 3 sigma (normal)
-  Distribution distribution = Distribution::Uniform;
-  std::uint64_t samples = 100000;
-  std::uint64_t seed = 1;
-  double acceptZoPct = 10.0;  // acceptance: Zo within +-acceptZoPct % of the wanted Zo
-  double acceptGainDb = 1.0;  // and the gain within +-acceptGainDb dB of the wanted gain
-  std::size_t bins = 40;      // of each histogram
-};
-
-struct ToleranceReport {
-  std::int32_t ER = 0;
-  ToleranceSettings settings;
-  Circuit circuit;
-  bool nominalGood = false;  // the nominal circuit itself has figures
-  Figures nominal;
-  BoxExtremes worst;
-  MonteCarloResult monteCarlo;
-  Sensitivity sensitivity;
-  double wantedGainDb = 0;
-  CountPlan plan;  // the acceptance windows and the bins the Monte Carlo counted
-  // Some circuit within the tolerance has no positive, finite output impedance.
-  bool unstable() const;
-};
-
-// The analysis of the circuit that `state` describes (R1 ... R5 and Zo);
-// the acceptance windows lie around state.Zo and the gain in dB of
-// state.Gain. With a `control`, the Monte Carlo run reports its progress and
-// can be cancelled (then report.monteCarlo.cancelled and nothing else
-// counts). Throws only common::FloatingPointError (see MonteCarlo).
-ToleranceReport AnalyseTolerance(const DesignState& state, const ToleranceSettings& settings,
-                                 RunControl* control = nullptr);
-
-// A loud warning about circuits within the tolerance whose output impedance
-// is not positive and finite, with their share of samples and corners;
-// empty when there are none.
-std::string UnstableWarning(const ToleranceReport& report);
 
 }  // namespace velmora::explore

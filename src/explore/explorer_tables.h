@@ -6,6 +6,7 @@
 
 #include "explore/explorer.h"
 #include "explore/table.h"
+#include "explore/tolerance_analysis.h"
 
 namespace velmora::explore {
 

@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "explore/explorer.h"
+#include "explore/binning.h"
+#include "explore/box_search.h"
+#include "explore/monte_carlo.h"
 #include "explore/table.h"
-#include "explore/tolerance.h"
+#include "explore/tolerance_analysis.h"
 
 namespace velmora::explore {
 

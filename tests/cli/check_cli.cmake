@@ -320,6 +320,58 @@ function(cli_plot)
   expect_run(2 out err --plot ${svg_file})
 endfunction()
 
+# 0 % is a nominal-only run: every sample is the nominal circuit, in one
+# bin of the histograms. "-0" is 0 (it was shown as "-0").
+function(cli_nominal_only)
+  expect_run(0 out err --tolerance -0 --samples 100 --format json)
+  string(JSON pct GET "${out}" settings tolerance_pct)
+  expect_equal("-0 % in JSON" "${pct}" "0")
+  string(JSON sd GET "${out}" figures 4 zo)
+  expect_equal("no spread at 0 %" "${sd}" "0")
+  expect_run(0 out err --tolerance=-0% --samples 100)
+  expect_match("-0 % in the text" "${out}" "^Tolerance:  series 24  ±% 0  distribution")
+  set(svg_file ${CMAKE_CURRENT_BINARY_DIR}/cli_nominal_only.svg)
+  file(REMOVE ${svg_file})
+  expect_run(0 out err --tolerance 0 --samples 100 --plot ${svg_file})
+  file(READ ${svg_file} svg)
+  string(REGEX MATCHALL "data-count=\"100\"" full "${svg}")
+  list(LENGTH full n)
+  expect_equal("one full bar per histogram" "${n}" "2")
+endfunction()
+
+# An explorer mode given twice is named as such, not taken for two modes.
+function(cli_mode_given_twice)
+  foreach(args "--tolerance;5;--tolerance;6" "--tolerance;--tolerance=6" "--netlist;--netlist"
+               "--all-series;--all-series" "--candidates;--zo;1;--candidates")
+    list(GET args 0 mode)
+    expect_run(2 out err ${args})
+    expect_equal("${args}" "${err}" "velmora-cli: ${mode} is given twice (see --help)\n")
+  endforeach()
+  expect_run(2 out err --tolerance 5 --candidates)
+  expect_match("two modes" "${err}" "choose one of --all-series")
+endfunction()
+
+# An empty PATH is a usage error for --netlist and --plot alike; "-" stays
+# standard output for the netlist.
+function(cli_empty_paths)
+  set(netlist_message "velmora-cli: --netlist needs a PATH that is not empty (none, or \"-\", for standard output) (see --help)\n")
+  set(plot_message "velmora-cli: --plot needs a PATH that is not empty (see --help)\n")
+  # An empty argument of its own, which expect_run's list cannot carry.
+  execute_process(COMMAND ${run} --netlist "" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_equal("--netlist \"\": status, stdout, stderr" "${rc}|${out}|${err}" "2||${netlist_message}")
+  execute_process(COMMAND ${run} --tolerance --samples 10 --plot "" RESULT_VARIABLE rc OUTPUT_VARIABLE out
+                  ERROR_VARIABLE err)
+  expect_equal("--plot \"\": status, stdout, stderr" "${rc}|${out}|${err}" "2||${plot_message}")
+  expect_run(2 out err --netlist=)
+  expect_equal("--netlist=" "${err}" "${netlist_message}")
+  expect_run(2 out err --tolerance --plot= --samples 10)
+  expect_equal("--plot=" "${err}" "${plot_message}")
+  expect_run(0 alone err --netlist)
+  expect_run(0 dash err --netlist -)
+  expect_equal("--netlist - is standard output" "${dash}" "${alone}")
+  expect_match("a netlist on standard output" "${dash}" "\nRLOAD out_g 0 600\n")
+endfunction()
+
 if(NOT COMMAND "${CASE}" OR NOT CASE MATCHES "^cli_")
   message(FATAL_ERROR "check_cli.cmake: no case \"${CASE}\" (-DCASE=cli_...)")
 endif()

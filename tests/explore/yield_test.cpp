@@ -21,6 +21,8 @@ namespace {
 using testing::Designed;
 using testing::kDefault;
 using testing::kNegative;
+using testing::kStableDesigns;
+using testing::StableDesign;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -207,6 +209,26 @@ TEST(Histogram, BinsSpanNominalAndWorstCaseOrElseTheWindow) {
   EXPECT_EQ(BinsOver(600, 600, 10).width, 12.0 / 10);
   EXPECT_EQ(BinsOver(0, 0, 10).lo, -1.0);
   EXPECT_EQ(BinsOver(0, 0, 10).width, 2.0 / 10);
+}
+
+TEST(Histogram, NominalOnlyRunBinsEverySampleAroundTheNominal) {
+  // 0 %: the worst case and the percentiles are the nominal figure, whose
+  // span of zero width gets bins of +-1 % around it; every sample lands in
+  // the bin whose lower edge is the nominal.
+  for (const StableDesign& d : kStableDesigns) {
+    SCOPED_TRACE(::testing::Message() << "series " << d.er << " gain " << d.in.gainDb << " R5 " << d.in.R5);
+    const ToleranceReport r = AnalyseTolerance(Designed(d.in, d.er), {0, Distribution::Uniform, 300, 2});
+    EXPECT_FALSE(r.plan.fitBins);
+    for (Figure f : {Figure::Zo, Figure::GainDb}) {
+      const Histogram h = HistogramOf(r, f);
+      const Binning expected = BinsOver(h.nominal, h.nominal, r.settings.bins);
+      EXPECT_EQ(h.binning.lo, expected.lo);
+      EXPECT_EQ(h.binning.width, expected.width);
+      EXPECT_EQ(h.counts.bins[h.binning.count / 2], 300u);
+      EXPECT_EQ(h.counts.below + h.counts.above + h.unstable, 0u);
+      for (double mark : {h.worstMin, h.worstMax, h.p01, h.p99}) EXPECT_EQ(mark, h.nominal);
+    }
+  }
 }
 
 TEST(Histogram, MarksOnTheAxisEndsAreDrawnThoseBeyondAreNot) {

@@ -34,7 +34,7 @@ class TFormExplorer : public common::BaseWindow<TFormExplorer> {
   };
 
   // The smallest client area: every control of every page stays inside it.
-  static constexpr SIZE kMinClient{660, 400};
+  static constexpr SIZE kMinClient{700, 400};
 
   TFormExplorer();
   ~TFormExplorer();

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "explore/explorer.h"
+#include "explore/tolerance_analysis.h"
 
 namespace velmora::explore {
 

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
-#include <cmath>
+#include <variant>
 #include <string>
 
 #include "common/numtext.h"
@@ -12,6 +11,7 @@
 #include "common/win/message_dialog.h"
 #include "common/win/win_text.h"
 #include "explore/explorer_tables.h"
+#include "explore/tolerance_settings.h"
 #include "explore/win/explorer_resource.h"
 #include "explore/win/histogram_painter.h"
 #include "main/texts.h"
@@ -25,23 +25,23 @@ using common::ToWide;
 using Kind = PageControl::Kind;
 
 constexpr std::uint64_t kThreadedProgress = 100000;  // larger runs show their progress
-constexpr std::uint64_t kMaxSamples = 10000000;
 constexpr int kHistogramTop = 112;  // below the tab strip
 
 // clang-format off
+constexpr std::size_t kProgressRow = 17;  // of the progress bar in kControls
 constexpr std::array kControls = {
   //          id                        kind            left  top   w    h   caption
-  PageControl{IDC_EX_TOL_LABEL,         Kind::Label,       8,  11, 70,  13, texts::ExplorerTolLabel},
+  PageControl{IDC_EX_TOL_LABEL,         Kind::Label,       8,  10, 70,  16, texts::ExplorerTolLabel},
   PageControl{IDC_EX_TOL,               Kind::Edit,       80,   8, 50,  21, {}},
-  PageControl{IDC_EX_DIST_LABEL,        Kind::Label,     140,  11, 36,  13, texts::ExplorerDistLabel},
+  PageControl{IDC_EX_DIST_LABEL,        Kind::Label,     140,  10, 36,  16, texts::ExplorerDistLabel},
   PageControl{IDC_EX_DIST,              Kind::Combo,     178,   8, 70, 200, {}},
-  PageControl{IDC_EX_SAMPLES_LABEL,     Kind::Label,     256,  11, 72,  13, texts::ExplorerSamplesLabel},
+  PageControl{IDC_EX_SAMPLES_LABEL,     Kind::Label,     256,  10, 72,  16, texts::ExplorerSamplesLabel},
   PageControl{IDC_EX_SAMPLES,           Kind::Edit,      330,   8, 80,  21, {}},
-  PageControl{IDC_EX_SEED_LABEL,        Kind::Label,     418,  11, 48,  13, texts::ExplorerSeedLabel},
+  PageControl{IDC_EX_SEED_LABEL,        Kind::Label,     418,  10, 48,  16, texts::ExplorerSeedLabel},
   PageControl{IDC_EX_SEED,              Kind::Edit,      468,   8, 150, 21, {}},
-  PageControl{IDC_EX_ACCEPT_ZO_LABEL,   Kind::Label,       8,  39, 80,  13, texts::ExplorerAcceptZoLabel},
+  PageControl{IDC_EX_ACCEPT_ZO_LABEL,   Kind::Label,       8,  38, 80,  16, texts::ExplorerAcceptZoLabel},
   PageControl{IDC_EX_ACCEPT_ZO,         Kind::Edit,       90,  36, 50,  21, {}},
-  PageControl{IDC_EX_ACCEPT_GAIN_LABEL, Kind::Label,     148,  39, 96,  13, texts::ExplorerAcceptGainLabel},
+  PageControl{IDC_EX_ACCEPT_GAIN_LABEL, Kind::Label,     148,  38, 96,  16, texts::ExplorerAcceptGainLabel},
   PageControl{IDC_EX_ACCEPT_GAIN,       Kind::Edit,      246,  36, 50,  21, {}},
   PageControl{IDC_EX_CALC,              Kind::Button,    310,  34, 60,  25, texts::ExplorerCalc},
   PageControl{IDC_EX_CANCEL,            Kind::Button,    376,  34, 60,  25, texts::ExplorerCancel},
@@ -49,49 +49,34 @@ constexpr std::array kControls = {
   PageControl{IDC_EX_SHOW_ZO,           Kind::Radio,     530,  38, 50,  17, texts::ExplorerShowZo, true},
   PageControl{IDC_EX_SHOW_GAIN,         Kind::Radio,     584,  38, 60,  17, texts::ExplorerShowGain},
   PageControl{IDC_EX_PROGRESS,          Kind::Progress,    8,  67, 160, 16, {}},
-  PageControl{IDC_EX_YIELD,             Kind::Status,    176,  68,  0,  16, {}},
+  PageControl{IDC_EX_YIELD,             Kind::Status,      8,  68,  0,  16, {}},
   PageControl{IDC_EX_UNSTABLE,          Kind::Status,      8,  90,  0,  16, {}},
   PageControl{IDC_EX_FIGURES,           Kind::Memo,        8,   0,  0,   0, {}},
 };
 // clang-format on
+static_assert(kControls[kProgressRow].id == IDC_EX_PROGRESS);
 
-// A whole number with nothing around it but spaces.
-std::optional<std::uint64_t> ParseWhole(std::u16string_view text) {
-  std::string s = common::Utf16ToUtf8(text);
-  s.erase(0, s.find_first_not_of(' '));
-  s.erase(s.find_last_not_of(' ') + 1);
-  std::uint64_t value = 0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (s.empty() || error != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return value;
+// The settings as the boxes give them, or the first box that cannot be
+// read and why.
+std::variant<ToleranceSettings, BadToleranceBox> ReadSettings(HWND window) {
+  const auto text = [window](int id) { return common::WindowText(GetDlgItem(window, id)); };
+  const std::u16string pct = text(IDC_EX_TOL), samples = text(IDC_EX_SAMPLES), seed = text(IDC_EX_SEED);
+  const std::u16string acceptZo = text(IDC_EX_ACCEPT_ZO), acceptGain = text(IDC_EX_ACCEPT_GAIN);
+  const LRESULT dist = SendMessageW(GetDlgItem(window, IDC_EX_DIST), CB_GETCURSEL, 0, 0);
+  return ReadToleranceBoxes(
+      {pct, samples, seed, acceptZo, acceptGain, dist == 1 ? Distribution::Normal : Distribution::Uniform});
 }
 
-// A box whose text cannot be used, and the message that says why.
-struct BadField {
-  int id;
-  std::u16string_view message;
-};
-
-std::optional<BadField> ReadSettings(HWND window, ToleranceSettings& s) {
-  const auto text = [window](int id) { return common::WindowText(GetDlgItem(window, id)); };
-  const double pct = common::StrToValue(text(IDC_EX_TOL));
-  if (!(pct > 0.0 && pct < 100.0)) return BadField{IDC_EX_TOL, texts::ExplorerBadTolerance};
-  s.pct = pct;
-  const LRESULT dist = SendMessageW(GetDlgItem(window, IDC_EX_DIST), CB_GETCURSEL, 0, 0);
-  s.distribution = dist == 1 ? Distribution::Normal : Distribution::Uniform;
-  const std::optional<std::uint64_t> samples = ParseWhole(text(IDC_EX_SAMPLES));
-  if (!samples || *samples == 0 || *samples > kMaxSamples) return BadField{IDC_EX_SAMPLES, texts::ExplorerBadSamples};
-  s.samples = *samples;
-  const std::optional<std::uint64_t> seed = ParseWhole(text(IDC_EX_SEED));
-  if (!seed) return BadField{IDC_EX_SEED, texts::ExplorerBadSeed};
-  s.seed = *seed;
-  const double zo = common::StrToValue(text(IDC_EX_ACCEPT_ZO));
-  if (!(zo > 0.0 && zo < 100.0)) return BadField{IDC_EX_ACCEPT_ZO, texts::ExplorerBadAcceptZo};
-  s.acceptZoPct = zo;
-  const double gain = common::StrToValue(text(IDC_EX_ACCEPT_GAIN));
-  if (!(gain > 0.0 && std::isfinite(gain))) return BadField{IDC_EX_ACCEPT_GAIN, texts::ExplorerBadAcceptGain};
-  s.acceptGainDb = gain;
-  return std::nullopt;
+// The box of a setting.
+int BoxOf(ToleranceField field) {
+  switch (field) {
+    case ToleranceField::Pct: return IDC_EX_TOL;
+    case ToleranceField::Samples: return IDC_EX_SAMPLES;
+    case ToleranceField::Seed: return IDC_EX_SEED;
+    case ToleranceField::AcceptZo: return IDC_EX_ACCEPT_ZO;
+    case ToleranceField::AcceptGain: return IDC_EX_ACCEPT_GAIN;
+  }
+  return IDC_EX_TOL;
 }
 
 std::u16string Percent(double fraction) { return common::FixedDecimal(100.0 * fraction, 2); }
@@ -126,13 +111,14 @@ void TolerancePage::Show(bool shown) {
   shown_ = shown;
   ShowPageControls(host_.window, kControls, shown);
   // The progress bar only while a long run counts.
-  if (shown && !(job_ && job_->settings().samples > kThreadedProgress)) ShowWindow(Item(IDC_EX_PROGRESS), SW_HIDE);
+  if (shown && !progressShown_) ShowWindow(Item(IDC_EX_PROGRESS), SW_HIDE);
 }
 
 void TolerancePage::Layout(const RECT& area) {
+  area_ = area;
   const int left = area.left, top = area.top, width = area.right - area.left;
   const int height = area.bottom - area.top;
-  MoveWindow(Item(IDC_EX_YIELD), left + 176, top + 68, std::max(width - 184, 10), host_.lineHeight, TRUE);
+  PlaceYield();
   MoveWindow(Item(IDC_EX_UNSTABLE), left + 8, top + 90, std::max(width - 16, 10), host_.lineHeight, TRUE);
   // The histogram takes the upper part of the rest, the figures the lower.
   const int restTop = top + kHistogramTop, rest = std::max(height - kHistogramTop - 8, 40);
@@ -140,6 +126,21 @@ void TolerancePage::Layout(const RECT& area) {
   histogramArea_ = {left + 8, restTop, left + std::max(width - 8, 18), restTop + histogramHeight};
   MoveWindow(Item(IDC_EX_FIGURES), left + 8, restTop + histogramHeight + 6, std::max(width - 16, 10),
              std::max(rest - histogramHeight - 6, 10), TRUE);
+}
+
+// The yield line takes its row, but for the progress bar while a long run
+// counts (its text is then the short "running").
+void TolerancePage::PlaceYield() {
+  const PageControl& progress = kControls[kProgressRow];
+  const int left = area_.left + (progressShown_ ? progress.left + progress.width + 8 : 8);
+  MoveWindow(Item(IDC_EX_YIELD), left, area_.top + 68, std::max(static_cast<int>(area_.right) - 8 - left, 10),
+             host_.lineHeight, TRUE);
+}
+
+void TolerancePage::ShowProgress(bool shown) {
+  progressShown_ = shown;
+  ShowWindow(Item(IDC_EX_PROGRESS), shown && shown_ ? SW_SHOW : SW_HIDE);
+  PlaceYield();
 }
 
 HWND TolerancePage::FirstControl() const { return Item(IDC_EX_TOL); }
@@ -189,17 +190,18 @@ bool TolerancePage::OnEscape() {
 
 void TolerancePage::StartAnalysis(bool quiet) {
   CancelAnalysis();  // a new Calculate replaces a running one
-  ToleranceSettings settings;
-  if (const std::optional<BadField> bad = ReadSettings(host_.window, settings)) {
+  const std::variant<ToleranceSettings, BadToleranceBox> read = ReadSettings(host_.window);
+  if (const auto* bad = std::get_if<BadToleranceBox>(&read)) {
     // Nothing stays on show from settings that are no longer the box's.
     ClearAnalysis({});
     if (quiet) return;
     common::MessageBoxCentered(ToWide(bad->message), common::MsgDlgType::Warning, common::msgdlg::kOK, 0,
                                host_.window);
-    SetFocus(Item(bad->id));
-    SendMessageW(Item(bad->id), EM_SETSEL, 0, -1);
+    SetFocus(Item(BoxOf(bad->box)));
+    SendMessageW(Item(BoxOf(bad->box)), EM_SETSEL, 0, -1);
     return;
   }
+  const ToleranceSettings& settings = std::get<ToleranceSettings>(read);
   const SeriesRow design = design_ ? RunSeries(*design_) : SeriesRow{};
   if (!design_ || !design.result.succeeded()) {
     ClearAnalysis(texts::ExplorerNoDesign);
@@ -212,7 +214,7 @@ void TolerancePage::StartAnalysis(bool quiet) {
   HWND progress = Item(IDC_EX_PROGRESS);
   SendMessageW(progress, PBM_SETRANGE32, 0, 1000);
   SendMessageW(progress, PBM_SETPOS, 0, 0);
-  ShowWindow(progress, large && shown_ ? SW_SHOW : SW_HIDE);
+  ShowProgress(large);
   if (large) SetTimer(host_.window, kProgressTimer, 100, nullptr);
 }
 
@@ -227,7 +229,7 @@ void TolerancePage::CancelAnalysis() {
   if (!job_) return;
   job_.reset();
   KillTimer(host_.window, kProgressTimer);
-  ShowWindow(Item(IDC_EX_PROGRESS), SW_HIDE);
+  ShowProgress(false);
   DisableCancel();
 }
 
@@ -274,7 +276,7 @@ void TolerancePage::ShowAnalysis() {
   if (r.unstable()) {
     unstable = common::FillIn(texts::ExplorerUnstable, {Count(r.monteCarlo.bad), Count(r.monteCarlo.samples),
                                                         Count(static_cast<std::uint64_t>(r.worst.badCorners)),
-                                                        Count(32)});
+                                                        Count(static_cast<std::uint64_t>(kCorners))});
   }
   SetText(IDC_EX_UNSTABLE, unstable);
   EnableWindow(Item(IDC_EX_COPY_TOL), TRUE);

@@ -53,12 +53,16 @@ class TolerancePage : public ExplorerPage {
   void ClearAnalysis(std::u16string_view status);
   void DisableCancel();
   void CopyFigures();
+  void PlaceYield();
+  void ShowProgress(bool shown);
   HWND Item(int id) const { return GetDlgItem(host_.window, id); }
   void SetText(int id, std::u16string_view text);
 
   PageHost host_;
   bool shown_ = false;
+  RECT area_{};  // the page's, below the tab strip
   RECT histogramArea_{};
+  bool progressShown_ = false;
   std::optional<DesignInputs> design_;
   bool toleranceEdited_ = false;  // the user typed a tolerance: it no longer follows the series
   bool settingText_ = false;      // a change notification from the page's own SetText
