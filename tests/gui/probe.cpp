@@ -10,8 +10,9 @@
 //                   empties the clipboard, so that a later copy is seen to arrive.
 //   probe holdclipboard MS
 //                   puts "keep-me" on the clipboard, prints "held", keeps the
-//                   clipboard open for MS milliseconds, then closes it and ends
-//                   (another program holding the clipboard).
+//                   clipboard open for MS milliseconds or until a line arrives
+//                   on its input, then closes it and ends (another program
+//                   holding the clipboard).
 //   probe listitem N
 //                   the screen rectangle of item N of the open drop-down list;
 //                   exit code 1 when no list is open.
@@ -277,6 +278,21 @@ int ClearClipboard() {
   return emptied ? 0 : 1;
 }
 
+// Signals the event `release` once a whole line has arrived on the standard
+// input; an input that ends (or cannot be read) before that leaves it alone.
+DWORD WINAPI AwaitInputLine(void* release) {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  char c = 0;
+  DWORD got = 0;
+  while (ReadFile(in, &c, 1, &got, nullptr) && got == 1) {
+    if (c == '\n') {
+      SetEvent(static_cast<HANDLE>(release));
+      break;
+    }
+  }
+  return 0;
+}
+
 int HoldClipboard(const std::string& msText) {
   const long ms = std::strtol(msText.c_str(), nullptr, 10);
   HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -301,14 +317,20 @@ int HoldClipboard(const std::string& msText) {
   std::fflush(stdout);
   // Keep answering messages while holding it, as a real program would: Wine
   // asks the clipboard's owner window before another program may open it.
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE reader = release != nullptr ? CreateThread(nullptr, 0, AwaitInputLine, release, 0, nullptr) : nullptr;
+  const DWORD handles = reader != nullptr ? 1 : 0;
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(ms);
   for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    if (MsgWaitForMultipleObjects(handles, &release, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT) ==
+        WAIT_OBJECT_0 && handles == 1)
+      break;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   }
   CloseClipboard();
   DestroyWindow(owner);
+  // The reader may still wait for input: the process's end stops it.
   return 0;
 }
 
