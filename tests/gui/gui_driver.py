@@ -455,9 +455,12 @@ class Gui:
         while time.monotonic() < deadline:
             if self.app.poll() is not None:
                 raise StartFailed("the program ended at start-up")
-            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-            window = (found.stdout.split() or [""])[0]
+            try:
+                found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name], timeout=10,
+                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
+            except subprocess.TimeoutExpired:
+                found = ""
+            window = (found.split() or [""])[0]
             if window and self.main_window_open():
                 break
             window = ""
@@ -467,7 +470,9 @@ class Gui:
         # On a loaded machine the focus may take more than one try.
         if not any(xdotool("windowfocus", "--sync", window, timeout=5) for _ in range(3)):
             raise StartFailed("could not focus the window")
-        problem = self.settle({"active": "main", "focus": "EditZo"})
+        # A new window may take longer than a case to settle: the rest of the start time.
+        problem = self.settle({"active": "main", "focus": "EditZo"},
+                              timeout=max(SETTLE_TIMEOUT, deadline - time.monotonic()))
         if problem:
             raise StartFailed(f"window not ready: {problem}")
         self.started = self.state
@@ -497,12 +502,12 @@ class Gui:
 
     # -- Expectations --
 
-    def settle(self, wanted, counted=True):
-        """Reads the window until the facts `wanted` hold or SETTLE_TIMEOUT
-        passes: "" or what does not hold. `counted`: they are checks, not the
+    def settle(self, wanted, counted=True, timeout=SETTLE_TIMEOUT):
+        """Reads the window until the facts `wanted` hold or `timeout` seconds
+        pass: "" or what does not hold. `counted`: they are checks, not the
         wait of a clean-up."""
         self.assertions += len(wanted) if counted else 0
-        deadline = time.monotonic() + SETTLE_TIMEOUT
+        deadline = time.monotonic() + timeout
         while True:
             problem = mismatches(self.read_state(), wanted)
             if not problem:
@@ -710,6 +715,14 @@ class Gui:
         """Clicks into the help window's text box."""
         self.click_rect(self.shown_help_rect("help.memorect"))
 
+    def explorer_corner(self, dx, dy):
+        """Drags the explorer window's bottom-right corner by dx, dy."""
+        self.read_state()
+        if self.state.get("explorer.visible") != "1":
+            raise CaseFailed("the explorer is not shown")
+        l, t, r, b = rect(self.state.get("explorer.rect", "")) or (0, 0, 0, 0)
+        self.drag(r - 1, b - 1, r - 1 + dx, b - 1 + dy)
+
     def explorer_row(self, index, clicks=1):
         """Clicks (clicks=2: double-clicks) row `index` of the explorer's list."""
         answer = self.probe(f"exrow {index}")
@@ -728,6 +741,33 @@ class Gui:
                 return
             self.key("Return")
             self.settle({"dialogs": "0"}, counted=False)
+
+    # -- The explorer's layout --
+
+    def explorer_controls(self):
+        """The explorer's controls as "probe excontrols" lists them: (client,
+        controls), client its client rectangle (l, t, r, b) and each control a
+        dict with name ("ex." names, e.g. "Samples", "TolLabel"), class,
+        visible (bool), text (escaped as the probe writes texts), rect (l, t,
+        r, b in the explorer's client coordinates) and textsize ((width,
+        height) of its text on one line in its font, or None when the program
+        names no font). Fails the case when there is no explorer yet."""
+        answer = self.probe("excontrols")
+        facts = parse_facts(answer.output)
+        client = rect(facts.get("excontrols.client", ""))
+        if not answer.ok or client is None:
+            raise CaseFailed("no explorer window")
+        controls = []
+        for i in range(1, 1000):
+            entry = facts.get(f"excontrol{i}")
+            if entry is None:
+                break
+            name, cls, visible, text = (entry.split("|", 3) + ["", "", ""])[:4]
+            size = facts.get(f"excontrol{i}.textsize", "").split()
+            controls.append({"name": name, "class": cls, "visible": visible == "1", "text": text,
+                             "rect": rect(facts.get(f"excontrol{i}.rect", "")),
+                             "textsize": (int(size[0]), int(size[1])) if len(size) == 2 else None})
+        return client, controls
 
     # -- Clipboard --
 

@@ -14,6 +14,7 @@
 #include "common/numtext.h"
 #include "common/utf.h"
 #include "common/win/clipboard.h"
+#include "common/win/font_query.h"
 #include "common/win/message_dialog.h"
 #include "common/win/win_text.h"
 #include "explore/explorer_tables.h"
@@ -196,6 +197,7 @@ bool TFormExplorer::PreTranslate(MSG& msg) {
 }
 
 LRESULT TFormExplorer::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == common::FontQueryMessage()) return common::AnswerFontQuery(hwnd_, wParam);
   switch (msg) {
     case WM_CREATE:
       OnCreate();
