@@ -509,12 +509,16 @@ class Gui:
         self.assertions += len(wanted) if counted else 0
         deadline = time.monotonic() + timeout
         while True:
+            # A reading is no snapshot: while the program is busy it waits
+            # between facts and may end long after it began. Only one begun
+            # after the deadline is the last.
+            began = time.monotonic()
             problem = mismatches(self.read_state(), wanted)
             if not problem:
                 return ""
             if "title" not in self.state:
                 return f"the main window is gone; {problem}"
-            if time.monotonic() >= deadline:
+            if began >= deadline:
                 return problem
             time.sleep(POLL)
 
@@ -545,10 +549,11 @@ class Gui:
         self.assertions += len(wanted)
         deadline = time.monotonic() + SETTLE_TIMEOUT
         while True:
+            began = time.monotonic()  # as in settle
             problem = mismatches(self.probe_facts(command), wanted)
             if not problem:
                 return
-            if time.monotonic() >= deadline:
+            if began >= deadline:
                 raise CaseFailed(problem)
             time.sleep(POLL)
 
@@ -664,6 +669,7 @@ class Gui:
         """Clicks the OK button of the open dialog, once it is there."""
         deadline = time.monotonic() + SETTLE_TIMEOUT
         while True:
+            began = time.monotonic()  # as in settle
             self.read_state()
             found = None
             for i in range(1, 100):
@@ -675,9 +681,18 @@ class Gui:
             if found is not None:
                 self.click_rect(found)
                 return
-            if time.monotonic() >= deadline:
+            if began >= deadline:
                 raise CaseFailed("no OK button to click")
             time.sleep(POLL)
+
+    def window_menu(self, key):
+        """Opens the window menu with alt+space and, once it is shown, presses
+        `key` there (a loaded machine may take seconds to open it)."""
+        self.key("alt+space")
+        problem = self.settle({"dialog.class": "#32768"}, counted=False)
+        if problem:
+            raise CaseFailed(f"the window menu did not open: {problem}")
+        self.key(key)
 
     def hover(self, name):
         """Moves the mouse from the screen's corner onto a control."""
@@ -776,8 +791,9 @@ class Gui:
         or after SETTLE_TIMEOUT."""
         deadline = time.monotonic() + SETTLE_TIMEOUT
         while True:
+            began = time.monotonic()  # as in settle
             output = self.probe("clipboard").output
-            if not output.startswith("clipboard.length=0\n") or time.monotonic() >= deadline:
+            if not output.startswith("clipboard.length=0\n") or began >= deadline:
                 return output
             time.sleep(0.1)
 

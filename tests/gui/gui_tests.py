@@ -417,8 +417,7 @@ netlist = session("netlist")
 # The Save dialog takes a moment to come: wait for it before saying it did not.
 @netlist.case("before a calculation the entry does nothing")
 def netlist_entry_is_grey_before_a_calculation(ui):
-    ui.key("alt+space")
-    ui.key("t")
+    ui.window_menu("t")
     ui.wait(2)
     ui.expect(dialogs=0, focus="EditZo")
 
@@ -426,8 +425,7 @@ def netlist_entry_is_grey_before_a_calculation(ui):
 @netlist.case("after one, alt+space t opens the Save dialog")
 def netlist_entry_opens_the_save_dialog(ui):
     ui.key("Return")
-    ui.key("alt+space")
-    ui.key("t")
+    ui.window_menu("t")
     ui.expect(dialog_caption="Save As")
 
 
@@ -455,8 +453,7 @@ def netlist_entry_is_grey_after_a_warning(ui):
     ui.fill("EditR5", "470")
     ui.key("Return")
     ui.ok()
-    ui.key("alt+space")
-    ui.key("t")
+    ui.window_menu("t")
     ui.wait(2)
     ui.expect(dialogs=0)
 
@@ -575,6 +572,7 @@ def held_clipboard_keeps_its_text(ui):
 
 @report.case("  Copy works again")
 def copy_works_once_the_clipboard_is_free(ui):
+    need_holder(ui)
     ui.probe("clearclipboard")
     ui.click("ButtonCopy")
     got = ui.clipboard_arrival()
@@ -823,39 +821,39 @@ def typing_replaces_the_selection(ui):
 
 
 # ---- The help window ----
-help_ = session("help")
+help_window = session("help")
 
 
-@help_.case("first click: one window, centred")
+@help_window.case("first click: one window, centred")
 def help_opens_once_centred(ui):
     ui.click("LabelHelp")
     ui.expect(help_count=1, help_visible=1, help_owner="main", help_caption="Help", help_client="566x234",
               help_firstplace="yes", help_memofits="yes")
 
 
-@help_.case("  its text: 19 lines")
+@help_window.case("  its text: 19 lines")
 def help_text_has_19_lines(ui):
     ui.expect(help_line1=HELP_LINE1, help_lines=19)
 
 
-@help_.case("  its font: Tahoma, 11 px")
+@help_window.case("  its font: Tahoma, 11 px")
 def help_window_font(ui):
     ui.expect_probe("font help", font="Tahoma|-11|0|0|0|1")
 
 
-@help_.case("  the text box's font: the same")
+@help_window.case("  the text box's font: the same")
 def help_text_box_font(ui):
     ui.expect_probe("font Memo1", font="Tahoma|-11|0|0|0|1")
 
 
 # Characters that no font has glyphs for are all drawn as the same box.
-@help_.case("  Japanese drawn, not boxes")
+@help_window.case("  Japanese drawn, not boxes")
 def help_japanese_has_glyphs(ui):
     ui.expect_probe("helpglyphs 5", glyphs_inked=5, glyphs_distinct=5)
 
 
 # Moved up, clear of the Help label, which it covers at its first place.
-@help_.case("moved by its title bar")
+@help_window.case("moved by its title bar")
 def help_moves_by_its_title_bar(ui):
     l, t, r, b = rect(ui.read_state().get("help.rect", "")) or (0, 0, 0, 0)
     moved = f"{l} {t - 120} {r} {b - 120}"
@@ -865,19 +863,19 @@ def help_moves_by_its_title_bar(ui):
 
 
 # Near the main window's bottom-left corner, below the moved help window.
-@help_.case("main window can be activated")
+@help_window.case("main window can be activated")
 def main_window_activates_over_help(ui):
     ui.main_click(10, -12)
     ui.expect(active="main", help_visible=1, help_active=0)
 
 
-@help_.case("second click: still one, in front")
+@help_window.case("second click: still one, in front")
 def help_second_click_brings_it_to_front(ui):
     ui.click("LabelHelp")
     ui.expect(help_count=1, help_visible=1, help_active=1, help_rect=ui.recall("moved help window"))
 
 
-@help_.case("typed into its text")
+@help_window.case("typed into its text")
 def help_text_is_editable(ui):
     ui.help_text()
     ui.key("ctrl+Home")
@@ -885,26 +883,26 @@ def help_text_is_editable(ui):
     ui.expect(help_line1="xyz" + HELP_LINE1, help_lines=19)
 
 
-@help_.case("alt+F4 hides it, not destroys")
+@help_window.case("alt+F4 hides it, not destroys")
 def help_alt_f4_hides(ui):
     ui.key("alt+F4")
     ui.expect(help_count=1, help_visible=0, title=ui.title)
 
 
-@help_.case("Help again: same place, edit kept")
+@help_window.case("Help again: same place, edit kept")
 def help_comes_back_unchanged(ui):
     ui.click("LabelHelp")
     ui.expect(help_count=1, help_visible=1, help_rect=ui.recall("moved help window"),
               help_line1="xyz" + HELP_LINE1, help_lines=19)
 
 
-@help_.case("enlarged: the text box follows")
+@help_window.case("enlarged: the text box follows")
 def help_text_box_follows_enlarging(ui):
     ui.help_corner(80, 60)
     ui.expect(help_client="646x294", help_memofits="yes")
 
 
-@help_.case("made smaller: the text box follows")
+@help_window.case("made smaller: the text box follows")
 def help_text_box_follows_shrinking(ui):
     ui.help_corner(-200, -100)
     ui.expect(help_client="446x194", help_memofits="yes")
@@ -935,8 +933,7 @@ def window_menu_opens_the_series_page(ui):
     ui.main_click(10, -12)
     ui.click("EditZo")
     ui.key("Return")
-    ui.key("alt+space")
-    ui.key("e")
+    ui.window_menu("e")
     ui.expect(explorer_visible=1, explorer_page=0, explorer_rows=8, explorer_selected=4, results=E24)
 
 
@@ -1043,8 +1040,7 @@ def escape_after_cancel_hides(ui):
 @explorer.case("Alt+Space L from the main window: the tolerance page")
 def window_menu_opens_the_tolerance_page(ui):
     ui.main_click(10, -12)
-    ui.key("alt+space")
-    ui.key("l")
+    ui.window_menu("l")
     ui.expect(explorer_visible=1, explorer_page=1, explorer_focus="Tol")
 
 
