@@ -946,11 +946,12 @@ def main(argv):
     take_lock(f"/tmp/velmora-gui-tests-{os.environ['VELMORA_XVFB_DISPLAY'].lstrip(':')}.lock")
     use_wine(os.environ.get("VELMORA_GUI_WINEPREFIX") or default_prefix() + "-gui")
     work = Path(tempfile.mkdtemp(prefix="velmora-gui.", dir=os.environ.get("TMPDIR") or "/tmp"))
-    gui = Gui(app_exe, probe_exe, cli_exe, work)
+    gui = None
     report = Report()
     only = os.environ.get("VELMORA_GUI_SESSIONS")
     chosen = [s for s in SESSIONS if only is None or s.name in only.split(",")]
     try:
+        gui = Gui(app_exe, probe_exe, cli_exe, work)
         for s in chosen:
             try:
                 gui.start_app()
@@ -965,6 +966,7 @@ def main(argv):
         if os.environ.get("VELMORA_GUI_COUNT"):
             print(f"{gui.assertions} expectations and comparisons checked", file=sys.stderr)
     finally:
-        gui.close()
+        if gui is not None:
+            gui.close()
         shutil.rmtree(work, ignore_errors=True)
     return 0 if report.failed == 0 else 1
