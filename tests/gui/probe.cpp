@@ -10,8 +10,9 @@
 //                   empties the clipboard, so that a later copy is seen to arrive.
 //   probe holdclipboard MS
 //                   puts "keep-me" on the clipboard, prints "held", keeps the
-//                   clipboard open for MS milliseconds, then closes it and ends
-//                   (another program holding the clipboard).
+//                   clipboard open for MS milliseconds or until a line arrives
+//                   on its input, then closes it and ends (another program
+//                   holding the clipboard).
 //   probe listitem N
 //                   the screen rectangle of item N of the open drop-down list;
 //                   exit code 1 when no list is open.
@@ -26,6 +27,14 @@
 //                   screen, one cell per character: glyphs.inked (cells with
 //                   ink) and glyphs.distinct (cells that look different).
 //   probe exrow N   the screen rectangle of row N of the explorer's list.
+//   probe excontrols
+//                   every control of the explorer window (its direct
+//                   children), for checks of its layout: excontrols.client
+//                   (its client rectangle), then per control excontrolN
+//                   ("NAME|CLASS|VISIBLE|TEXT"), excontrolN.rect (in the
+//                   explorer's client coordinates) and excontrolN.textsize
+//                   ("WIDTH HEIGHT" of its text on one line in its font;
+//                   empty when the program names no font for it).
 //   probe serve     reads commands like the above, one per line, and answers
 //                   each with its output and a closing line "end=EXIT_CODE".
 // "probe state" also reports the explorer window (explorer.*: shown, page,
@@ -72,7 +81,7 @@ constexpr Named kControls[] = {
     {"LabelDecr", control::LabelDecr},
 };
 
-// The explorer window's controls, named "ex." + name.
+// The explorer window's controls, named "ex." + name (labels: excontrols only).
 constexpr Named kExplorerControls[] = {
     {"Tab", IDC_EX_TAB},           {"List", IDC_EX_LIST},           {"CopySeries", IDC_EX_COPY_SERIES},
     {"Tol", IDC_EX_TOL},           {"Dist", IDC_EX_DIST},           {"Samples", IDC_EX_SAMPLES},
@@ -80,6 +89,12 @@ constexpr Named kExplorerControls[] = {
     {"Calc", IDC_EX_CALC},         {"Cancel", IDC_EX_CANCEL},       {"CopyTol", IDC_EX_COPY_TOL},
     {"ShowZo", IDC_EX_SHOW_ZO},    {"ShowGain", IDC_EX_SHOW_GAIN},  {"Yield", IDC_EX_YIELD},
     {"Unstable", IDC_EX_UNSTABLE}, {"Progress", IDC_EX_PROGRESS},   {"Figures", IDC_EX_FIGURES},
+};
+
+constexpr Named kExplorerLabels[] = {
+    {"TolLabel", IDC_EX_TOL_LABEL},           {"DistLabel", IDC_EX_DIST_LABEL},
+    {"SamplesLabel", IDC_EX_SAMPLES_LABEL},   {"SeedLabel", IDC_EX_SEED_LABEL},
+    {"AcceptZoLabel", IDC_EX_ACCEPT_ZO_LABEL}, {"AcceptGainLabel", IDC_EX_ACCEPT_GAIN_LABEL},
 };
 
 std::string Utf8(const std::wstring& w) {
@@ -281,6 +296,21 @@ int ClearClipboard() {
   return emptied ? 0 : 1;
 }
 
+// Signals the event `release` once a whole line has arrived on the standard
+// input; an input that ends (or cannot be read) before that leaves it alone.
+DWORD WINAPI AwaitInputLine(void* release) {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  char c = 0;
+  DWORD got = 0;
+  while (ReadFile(in, &c, 1, &got, nullptr) && got == 1) {
+    if (c == '\n') {
+      SetEvent(static_cast<HANDLE>(release));
+      break;
+    }
+  }
+  return 0;
+}
+
 int HoldClipboard(const std::string& msText) {
   const long ms = std::strtol(msText.c_str(), nullptr, 10);
   HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -305,14 +335,20 @@ int HoldClipboard(const std::string& msText) {
   std::fflush(stdout);
   // Keep answering messages while holding it, as a real program would: Wine
   // asks the clipboard's owner window before another program may open it.
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE reader = release != nullptr ? CreateThread(nullptr, 0, AwaitInputLine, release, 0, nullptr) : nullptr;
+  const DWORD handles = reader != nullptr ? 1 : 0;
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(ms);
   for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    if (MsgWaitForMultipleObjects(handles, &release, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT) ==
+        WAIT_OBJECT_0 && handles == 1)
+      break;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   }
   CloseClipboard();
   DestroyWindow(owner);
+  // The reader may still wait for input: the process's end stops it.
   return 0;
 }
 
@@ -535,18 +571,95 @@ HWND FindNamed(HWND main, const std::string& name) {
   return nullptr;
 }
 
-int Font(HWND main, const std::string& name) {
-  HWND control = FindNamed(main, name);
-  if (control == nullptr) return 1;
+// The program's description of a control's font, "FACE|HEIGHT|WEIGHT|ITALIC|
+// UNDERLINE|CHARSET", asked of its top-level window; empty when it gives none.
+std::wstring FontDescription(HWND control) {
   HWND top = GetAncestor(control, GA_ROOT);
   const auto atom = static_cast<ATOM>(SendMessageW(top, velmora::common::FontQueryMessage(),
                                                    reinterpret_cast<WPARAM>(control), 0));
-  if (atom == 0) return 1;
+  if (atom == 0) return {};
   wchar_t description[256] = {};
   const UINT n = GlobalGetAtomNameW(atom, description, static_cast<int>(std::size(description)));
   GlobalDeleteAtom(atom);
-  if (n == 0) return 1;
+  return std::wstring(description, n);
+}
+
+int Font(HWND main, const std::string& name) {
+  HWND control = FindNamed(main, name);
+  if (control == nullptr) return 1;
+  const std::wstring description = FontDescription(control);
+  if (description.empty()) return 1;
   std::printf("font=%s\n", Utf8(description).c_str());
+  return 0;
+}
+
+// The font a control uses, made anew in this process from the program's
+// description (font handles do not cross processes); nullptr when unknown.
+// The caller deletes it.
+HFONT MakeFontOf(HWND control) {
+  const std::wstring description = FontDescription(control);
+  std::vector<std::wstring> fields(1);
+  for (wchar_t c : description) {
+    if (c == L'|') fields.emplace_back();
+    else fields.back() += c;
+  }
+  if (fields.size() != 6 || fields[0].empty() || fields[0].size() >= LF_FACESIZE) return nullptr;
+  LOGFONTW lf{};
+  fields[0].copy(lf.lfFaceName, fields[0].size());
+  lf.lfHeight = std::wcstol(fields[1].c_str(), nullptr, 10);
+  lf.lfWeight = std::wcstol(fields[2].c_str(), nullptr, 10);
+  lf.lfItalic = static_cast<BYTE>(std::wcstol(fields[3].c_str(), nullptr, 10));
+  lf.lfUnderline = static_cast<BYTE>(std::wcstol(fields[4].c_str(), nullptr, 10));
+  lf.lfCharSet = static_cast<BYTE>(std::wcstol(fields[5].c_str(), nullptr, 10));
+  return CreateFontIndirectW(&lf);
+}
+
+// "WIDTH HEIGHT" of `text` drawn on one line in the font of `control`, with
+// "&" read as a static control or button reads it; empty when the font is unknown.
+std::string TextSize(HWND control, const std::wstring& text) {
+  HFONT font = MakeFontOf(control);
+  if (font == nullptr) return {};
+  const std::wstring cls = ClassOf(control);
+  const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
+  const bool prefix = cls == L"Button" || (cls == L"Static" && (style & SS_NOPREFIX) == 0);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  RECT extent{0, 0, 0, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent,
+            DT_CALCRECT | DT_SINGLELINE | (prefix ? 0U : static_cast<UINT>(DT_NOPREFIX)));
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
+  return std::to_string(extent.right - extent.left) + " " + std::to_string(extent.bottom - extent.top);
+}
+
+// The name of the explorer's control `id` (as in "ex." + name), or "idN".
+std::string ExplorerName(int id) {
+  for (const Named& c : kExplorerControls)
+    if (c.id == id) return c.name;
+  for (const Named& c : kExplorerLabels)
+    if (c.id == id) return c.name;
+  return "id" + std::to_string(id);
+}
+
+int ExplorerControls(HWND main) {
+  HWND ex = Explorer(main);
+  if (ex == nullptr) return 1;
+  RECT client{};
+  GetClientRect(ex, &client);
+  std::printf("excontrols.client=%ld %ld %ld %ld\n", client.left, client.top, client.right, client.bottom);
+  int n = 0;
+  for (HWND c = GetWindow(ex, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    ++n;
+    const std::wstring text = LongText(c);
+    RECT r{};
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, ex, reinterpret_cast<POINT*>(&r), 2);
+    std::printf("excontrol%d=%s|%s|%d|%s\n", n, ExplorerName(GetDlgCtrlID(c)).c_str(), Utf8(ClassOf(c)).c_str(),
+                IsWindowVisible(c) ? 1 : 0, Escaped(text).c_str());
+    std::printf("excontrol%d.rect=%ld %ld %ld %ld\n", n, r.left, r.top, r.right, r.bottom);
+    std::printf("excontrol%d.textsize=%s\n", n, TextSize(c, text).c_str());
+  }
   return 0;
 }
 
@@ -641,6 +754,7 @@ int Run(const std::vector<std::string>& words) {
   if (command == "listitem" && words.size() >= 2) return ListItem(main, arg);
   if (command == "rect" && words.size() >= 2) return ControlRect(main, arg);
   if (command == "exrow" && words.size() >= 2) return ExplorerRow(main, arg);
+  if (command == "excontrols") return ExplorerControls(main);
   if (command == "font" && words.size() >= 2) return Font(main, arg);
   if (command == "ink" && words.size() >= 2) return Ink(main, arg);
   if (command == "helpglyphs" && words.size() >= 2) return HelpGlyphs(main, arg);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "common/win/font_query.h"
 #include "common/win/message_dialog.h"
 #include "common/win/win_text.h"
 #include "explore/win/explorer_resource.h"
@@ -77,6 +78,7 @@ bool TFormExplorer::PreTranslate(MSG& msg) {
 }
 
 LRESULT TFormExplorer::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == common::FontQueryMessage()) return common::AnswerFontQuery(hwnd_, wParam);
   switch (msg) {
     case WM_CREATE:
       OnCreate();
