@@ -17,6 +17,7 @@ for "." (text_ComboBoxER is text.ComboBoxER).
 """
 import re
 import sys
+import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 
@@ -1048,6 +1049,25 @@ def window_menu_opens_the_tolerance_page(ui):
 def ctrl_e_switches_to_the_series_page(ui):
     ui.key("ctrl+e")
     ui.expect(explorer_page=0, explorer_visible=1)
+
+
+# Under Wine the Copy button, moved by the maximising, once stayed blank
+# until the tab was changed.
+@explorer.case("maximised from its smallest size: the Copy button is drawn")
+def copy_button_drawn_after_maximising_from_the_smallest_size(ui):
+    ui.explorer_corner(-2000, -2000)
+    ui.expect(explorer_page=0, explorer_visible=1, explorer_active=1)
+    ui.window_menu("x")
+    ui.expect(explorer_zoomed=1)
+    ink = {}
+    for _ in range(20):  # the redraw follows the maximising
+        ink = ui.probe_facts("ink ex.CopySeries")
+        if int(ink.get("ink.pixels", "0") or 0) > 50:
+            break
+        time.sleep(0.1)
+    ui.verify(int(ink.get("ink.pixels", "0") or 0) > 50, f"ink pixels {ink.get('ink.pixels', 'none')}")
+    ui.window_menu("r")
+    ui.expect(explorer_zoomed=0)
 
 
 if __name__ == "__main__":

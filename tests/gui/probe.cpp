@@ -19,7 +19,8 @@
 //   probe font NAME the font of a control ("main", "help" and "Memo1" also
 //                   name windows), as the program describes it:
 //                   "font=FACE|HEIGHT|WEIGHT|ITALIC|UNDERLINE|CHARSET".
-//   probe ink NAME  the pixels of a control on the screen: ink.pixels (those
+//   probe ink NAME  the pixels of a control on the screen ("ex." names: of the
+//                   explorer): ink.pixels (those
 //                   that differ from the button-face colour) and ink.coloured
 //                   (those of them that are not a shade of grey).
 //   probe helpglyphs N
@@ -428,6 +429,7 @@ void ExplorerState(HWND main, HWND focus, HWND active) {
   RECT r{};
   GetWindowRect(ex, &r);
   std::printf("explorer.rect=%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+  std::printf("explorer.zoomed=%d\n", IsZoomed(ex) ? 1 : 0);
   std::printf("explorer.page=%d\n", static_cast<int>(SendMessageW(GetDlgItem(ex, IDC_EX_TAB), TCM_GETCURSEL, 0, 0)));
   HWND list = GetDlgItem(ex, IDC_EX_LIST);
   std::printf("explorer.rows=%d\n", static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
@@ -565,6 +567,12 @@ HWND FindNamed(HWND main, const std::string& name) {
     EnumWindows(CollectHelp, reinterpret_cast<LPARAM>(&w));
     if (w.found.empty()) return nullptr;
     return name == "help" ? w.found[0] : GetDlgItem(w.found[0], IDC_MEMO1);
+  }
+  if (name.rfind("ex.", 0) == 0) {
+    HWND ex = Explorer(main);
+    for (const Named& c : kExplorerControls)
+      if (ex != nullptr && name.substr(3) == c.name) return GetDlgItem(ex, c.id);
+    return nullptr;
   }
   for (const Named& c : kControls)
     if (name == c.name) return GetDlgItem(main, c.id);
