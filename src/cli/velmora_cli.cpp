@@ -24,7 +24,7 @@
 #include "explore/explorer.h"
 #include "explore/explorer_tables.h"
 #include "explore/histogram_picture.h"
-#include "explore/netlist.h"
+#include "response/netlist.h"
 #include "explore/table.h"
 #include "explore/tolerance.h"
 #include "main/design.h"
@@ -47,6 +47,7 @@ using velmora::common::Utf8ToUtf16;
 namespace vm = velmora::main;
 namespace vc = velmora::common;
 namespace ve = velmora::explore;
+namespace vr = velmora::response;
 
 constexpr const char* kHelp =
     "Usage: velmora-cli [--zo T] [--gain T] [--r1 T] [--r3 T] [--r5 T] [--series T] [--crlf]\n"
@@ -220,10 +221,10 @@ int RunReport(const Settings& s, vc::CheckedWriter& out) {
     return ReportFault(e.fault());
   }
   if (s.mode == Mode::Netlist) {
-    const ve::NetlistInputs texts{Utf16ToUtf8(s.texts.EditZo), Utf16ToUtf8(s.texts.EditGain),
+    const vr::NetlistInputs texts{Utf16ToUtf8(s.texts.EditZo), Utf16ToUtf8(s.texts.EditGain),
                                   Utf16ToUtf8(s.texts.EditR1), Utf16ToUtf8(s.texts.EditR3),
                                   Utf16ToUtf8(s.texts.EditR5), Utf16ToUtf8(s.seriesText)};
-    const std::string netlist = ve::MakeNetlist(texts, state, s.newline);
+    const std::string netlist = vr::MakeNetlist(texts, state, s.newline);
     if (!s.netlistFile) {
       out.Write(netlist);
       return kOk;

@@ -19,7 +19,7 @@
 #include "common/win/print_text.h"
 #include "common/win/save_file.h"
 #include "common/win/win_text.h"
-#include "explore/netlist.h"
+#include "response/netlist.h"
 #include "help/win/form_help.h"
 #include "main/report.h"
 #include "main/series_text.h"
@@ -696,9 +696,9 @@ std::u16string TFormMain::MakeReport() const {
 void TFormMain::SaveNetlist() {
   if (!design_.Valid) return;
   const auto utf8 = [this](int id) { return common::Utf16ToUtf8(Text(id)); };
-  const explore::NetlistInputs inputs{utf8(IDC_EDITZO), utf8(IDC_EDITGAIN), utf8(IDC_EDITR1),
+  const response::NetlistInputs inputs{utf8(IDC_EDITZO), utf8(IDC_EDITGAIN), utf8(IDC_EDITR1),
                                       utf8(IDC_EDITR3), utf8(IDC_EDITR5),   utf8(IDC_COMBOBOXER)};
-  const std::string netlist = explore::MakeNetlist(inputs, design_, "\r\n");
+  const std::string netlist = response::MakeNetlist(inputs, design_, "\r\n");
   const std::optional<std::wstring> path =
       common::AskSavePath(hwnd_, LoadText(IDS_NETLIST_FILTER), L"velmora.cir", L"cir");
   if (!path) return;

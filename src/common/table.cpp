@@ -1,4 +1,4 @@
-#include "explore/table.h"
+#include "common/table.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,11 +7,8 @@
 #include "common/numtext.h"
 #include "common/utf.h"
 
-namespace velmora::explore {
+namespace velmora::common {
 
-using common::FormatPadded;
-using common::FormatSI;
-using common::Utf16ToUtf8;
 namespace {
 
 // Code points in UTF-8 text: every byte that does not continue a sequence.
@@ -264,4 +261,4 @@ std::string RenderTables(const std::vector<Table>& tables, TableFormat format,
   return out;
 }
 
-}  // namespace velmora::explore
+}  // namespace velmora::common

@@ -1,12 +1,14 @@
-#include "explore/netlist.h"
+#include "response/netlist.h"
 
 #include "common/fp_error.h"
-#include "explore/table.h"
+#include "common/table.h"
 #include "main/report.h"
 
-namespace velmora::explore {
+namespace velmora::response {
 
 namespace {
+
+using common::ShortestText;
 
 
 // The text as a comment may hold it: control characters become "?", so a
@@ -104,4 +106,4 @@ std::string MakeNetlist(const NetlistInputs& inputs, const main::DesignState& s,
   return n;
 }
 
-}  // namespace velmora::explore
+}  // namespace velmora::response

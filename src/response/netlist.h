@@ -7,7 +7,7 @@
 
 #include "main/design.h"
 
-namespace velmora::explore {
+namespace velmora::response {
 
 // The texts the design was made from, quoted in the netlist's comments.
 struct NetlistInputs {
@@ -34,4 +34,4 @@ inline constexpr const char* kMeasEta = "eta";        // share of the amplifier'
 std::string MakeNetlist(const NetlistInputs& inputs, const main::DesignState& state,
                         std::string_view newline = "\n");
 
-}  // namespace velmora::explore
+}  // namespace velmora::response
