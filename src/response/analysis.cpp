@@ -28,18 +28,18 @@ std::vector<double> OpAmpCorners(const Network& n) {
   return corners;
 }
 
-// The first frequency where inside() fails, searched from well below the
-// lowest corner (lowered further while inside() fails there: a stage close
-// to its limit leaves the band far below the op-amp's own corners) to 10^4
-// above the highest, where the response has settled; NaN when there are no
-// corners or it never fails.
-template <class Inside>
-double BandEdge(const std::vector<double>& corners, Inside&& inside) {
+// The first frequency where the margin g turns negative, searched from
+// well below the lowest corner (lowered further while g < 0 there: a stage
+// close to its limit leaves a band far below the op-amp's own corners) to
+// 10^4 above the highest, where the response has settled; NaN when there
+// are no corners or g never turns.
+template <class Margin>
+double BandEdge(const std::vector<double>& corners, Margin&& g) {
   if (corners.empty()) return kNoValue;
-  double lo = *std::min_element(corners.begin(), corners.end()) / 1e3;
+  double lo = *std::min_element(corners.begin(), corners.end()) / 1e2;
   const double hi = *std::max_element(corners.begin(), corners.end()) * 1e4;
-  while (!inside(lo) && lo > 1e-30) lo /= 10.0;
-  return FirstExit(lo, hi, inside);
+  while (g(lo) < 0 && lo > 1e-30) lo /= 10.0;
+  return FirstExit(lo, hi, g);
 }
 
 // A figure that must have a value: NaN raises Invalid, an infinity Overflow.
@@ -143,7 +143,7 @@ Bandwidth BandwidthOf(const Network& n, double zo, double cload) {
   const double z0 = std::abs(OutputImpedance(Solve(n, 0.0)));
   const auto within = [&n, z0](double tolerance) {
     return [&n, z0, tolerance](double f) {
-      return std::abs(std::abs(OutputImpedance(Solve(n, f))) / z0 - 1.0) <= tolerance;
+      return tolerance - std::abs(std::abs(OutputImpedance(Solve(n, f))) / z0 - 1.0);
     };
   };
   b.zo1pct = BandEdge(corners, within(0.01));
@@ -155,7 +155,7 @@ Bandwidth BandwidthOf(const Network& n, double zo, double cload) {
     corners.push_back(1.0 / (kTwoPi * cload * z0));
   }
   const double halfPower = std::norm(GainInto(n, Solve(n, 0.0), load)) / 2.0;
-  b.gain3db = BandEdge(corners, [&](double f) { return std::norm(GainInto(n, Solve(n, f), load)) >= halfPower; });
+  b.gain3db = BandEdge(corners, [&](double f) { return std::norm(GainInto(n, Solve(n, f), load)) / halfPower - 1.0; });
   return b;
 }
 

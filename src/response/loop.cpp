@@ -105,27 +105,28 @@ Stability AnalyseStability(const Network& n, LoadCase load, double zo, double cl
     st.neverReaches = !startAbove;
     return st;
   }
-  const auto above = [&t](double f) { return t.MagnitudeSquared(f) >= 1.0; };
-  double lo = *std::min_element(corners.begin(), corners.end()) / 1e3;
+  // ln |T|^2: >= 0 while |T| >= 1.
+  const auto margin = [&t](double f) { return std::log(t.MagnitudeSquared(f)); };
+  double lo = *std::min_element(corners.begin(), corners.end()) / 1e2;
   const double top = *std::max_element(corners.begin(), corners.end());
   double hi = top * 1e3;
-  while (above(lo) != startAbove && lo > 1e-30) lo /= 10.0;
-  while (above(hi) && hi < 1e30) hi *= 10.0;
+  while ((margin(lo) >= 0) != startAbove && lo > 1e-30) lo /= 10.0;
+  while (margin(hi) >= 0 && hi < 1e30) hi *= 10.0;
 
-  bool isAbove = above(lo), everAbove = isAbove;
-  double previous = lo;
+  double previous = lo, gPrevious = margin(lo);
+  bool everAbove = gPrevious >= 0;
   for (double f = lo * kScanStep; previous < hi; f *= kScanStep) {
-    const bool a = above(f);
-    if (isAbove && !a) {
-      st.crossover = Bisect(previous, f, above);
+    const double g = margin(f);
+    if (gPrevious >= 0 && g < 0) {
+      st.crossover = Boundary(previous, gPrevious, f, g, margin);
       break;
     }
-    isAbove = a;
-    everAbove = everAbove || a;
+    everAbove = everAbove || g >= 0;
     previous = f;
+    gPrevious = g;
   }
   if (std::isnan(st.crossover)) {
-    st.alwaysAbove = isAbove;
+    st.alwaysAbove = gPrevious >= 0;
     st.neverReaches = !everAbove;
   } else {
     st.phaseMargin = 180.0 + t.Phase(st.crossover) * kDegrees;
@@ -133,7 +134,7 @@ Stability AnalyseStability(const Network& n, LoadCase load, double zo, double cl
 
   // Each factor is within 1e-4 rad of its final angle 1e4 times above its
   // corner: a phase that has not reached -180 degrees there never does.
-  st.phase180 = FirstExit(lo, std::max(hi, top * 1e4), [&t](double f) { return t.Phase(f) > -kPi; });
+  st.phase180 = FirstExit(lo, std::max(hi, top * 1e4), [&t](double f) { return t.Phase(f) + kPi; });
   if (!std::isnan(st.phase180)) st.gainMargin = -10.0 * std::log10(t.MagnitudeSquared(st.phase180));
   return st;
 }
