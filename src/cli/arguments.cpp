@@ -50,12 +50,8 @@ int CheckText(std::string_view option, const std::u16string& text) {
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-// Reads args[i] as the option `name`: "NAME=V", or NAME with the next
-// argument as its value (when the value is `optional`, only a next argument
-// that does not start with "--", and none is needed). Advances i past the
-// value it took. Returns false when args[i] is not this option; otherwise
-// sets `code` to kOk, or after the message to kUsage (no value) or kBadValue
-// (a control character in the value).
+}  // namespace
+
 bool TakeValue(const std::vector<std::u16string>& args, std::size_t& i, std::string_view name, bool optional,
                std::optional<std::u16string>& value, int& code) {
   const std::string arg = Utf16ToUtf8(args[i]);
@@ -76,9 +72,11 @@ bool TakeValue(const std::vector<std::u16string>& args, std::size_t& i, std::str
   return true;
 }
 
+namespace {
+
 // Refuses the options given for a mode that was not chosen, and more than one mode.
 int CheckCombination(const OptionTexts& t, std::size_t modes) {
-  if (modes > 1) return Usage("choose one of --all-series, --candidates, --tolerance and --netlist");
+  if (modes > 1) return Usage("choose one of --all-series, --candidates, --tolerance, --frequency and --netlist");
   const struct {
     bool given;
     const char* option;
@@ -89,16 +87,17 @@ int CheckCombination(const OptionTexts& t, std::size_t modes) {
                  {t.seed.has_value(), "--seed", Mode::Tolerance, "--tolerance"},
                  {t.dist.has_value(), "--dist", Mode::Tolerance, "--tolerance"},
                  {t.acceptZo.has_value(), "--accept-zo", Mode::Tolerance, "--tolerance"},
-                 {t.acceptGain.has_value(), "--accept-gain", Mode::Tolerance, "--tolerance"},
-                 {t.plot.has_value(), "--plot", Mode::Tolerance, "--tolerance"}};
+                 {t.acceptGain.has_value(), "--accept-gain", Mode::Tolerance, "--tolerance"}};
   for (const auto& b : belongs) {
     if (b.given && t.mode != b.needs) return Usage(std::string(b.option) + " needs " + b.needsName);
   }
-  if (t.format && (t.mode == Mode::Report || t.mode == Mode::Netlist))
-    return Usage("--format needs --all-series, --candidates or --tolerance");
+  if (t.plot && t.mode != Mode::Tolerance && t.mode != Mode::Frequency)
+    return Usage("--plot needs --tolerance or --frequency");
+  if (t.format && (t.mode == Mode::Report || t.mode == Mode::Netlist) && !ListsPresets(t.frequency))
+    return Usage("--format needs --all-series, --candidates, --tolerance or --frequency");
   if (t.series && t.mode == Mode::AllSeries)
     return Usage("--all-series takes its series from --series-list, not --series");
-  return kOk;
+  return CheckFrequencyCombination(t.mode == Mode::Frequency, t.mode == Mode::Netlist, t.frequency);
 }
 
 }  // namespace
@@ -118,8 +117,8 @@ int ParseArguments(const std::vector<std::u16string>& args, OptionTexts& texts) 
       texts.crlf = true;
       continue;
     }
-    if (arg == "--all-series" || arg == "--candidates") {
-      choose(arg == "--all-series" ? Mode::AllSeries : Mode::Candidates);
+    if (arg == "--all-series" || arg == "--candidates" || arg == "--frequency") {
+      choose(arg == "--all-series" ? Mode::AllSeries : arg == "--candidates" ? Mode::Candidates : Mode::Frequency);
       continue;
     }
     bool matched = false;
@@ -134,6 +133,7 @@ int ParseArguments(const std::vector<std::u16string>& args, OptionTexts& texts) 
       if (matched) break;
       matched = TakeValue(args, i, o.name, false, texts.*o.text, code);
     }
+    if (!matched) matched = TakeFrequencyOption(args, i, texts.frequency, code);
     if (!matched) return Usage("unknown argument " + Quoted(args[i]));
     if (code != kOk) return code;
   }

@@ -42,7 +42,7 @@ bool RightAligned(const Cell& cell) {
 
 std::string CellText(const Cell& cell, const Column& column) {
   switch (cell.kind) {
-    case Cell::Kind::Null: return "-";
+    case Cell::Kind::Null: return cell.label.empty() ? "-" : cell.label;
     case Cell::Kind::Number: return NumberText(cell.number, column);
     case Cell::Kind::Integer:
     case Cell::Kind::Text: return cell.label.empty() ? cell.text : cell.label;
@@ -198,6 +198,12 @@ Cell Cell::Number(double x) {
   Cell c;
   c.kind = Kind::Number;
   c.number = x;
+  return c;
+}
+
+Cell Cell::Missing(std::string shown) {
+  Cell c;
+  c.label = std::move(shown);
   return c;
 }
 

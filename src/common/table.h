@@ -35,6 +35,9 @@ struct Cell {
   bool flag = false;    // Bool
 
   static Cell Null() { return {}; }
+  // No value (empty in CSV, null in JSON) that the text form shows as
+  // `shown` ("∞", "none") instead of "-".
+  static Cell Missing(std::string shown);
   // A NaN becomes Null: no value.
   static Cell Number(double x);
   static Cell Integer(std::int64_t x);

@@ -180,7 +180,7 @@ function(cli_message_order)
       "3|--all-series;--series-list;x;--r5;z;--gain;y|${nan}"  # the list is read after the inputs
       "7|--zo;1${esc};--bogus;--candidates;--tolerance|velmora-cli: --zo: \"1\\x1b\" contains a control character\n"
       "2|--bogus;--zo;1${esc}|velmora-cli: unknown argument \"--bogus\" (see --help)\n"
-      "2|--candidates;--tolerance;--zo;1;--format;xml|velmora-cli: choose one of --all-series, --candidates, --tolerance and --netlist (see --help)\n"
+      "2|--candidates;--tolerance;--zo;1;--format;xml|velmora-cli: choose one of --all-series, --candidates, --tolerance, --frequency and --netlist (see --help)\n"
       "0|--help;--bogus|")
     string(REGEX MATCH "^([0-9])\\|([^|]*)\\|(.*)$" fields "${case}")
     set(args "${CMAKE_MATCH_2}")
