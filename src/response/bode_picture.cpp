@@ -136,7 +136,12 @@ std::string BodeSvg(const FrequencyReport& r) {
           break;
         case Kind::Curve: {
           std::string points;
-          for (const auto& [x, y] : s.points) points += (points.empty() ? "" : " ") + SvgNumber(x) + "," + SvgNumber(y);
+          for (const auto& [x, y] : s.points) {
+            if (!points.empty()) points += ' ';
+            points += SvgNumber(x);
+            points += ',';
+            points += SvgNumber(y);
+          }
           svg += "<polyline class=\"curve\" data-name=\"" + SvgEscaped(s.name) + "\" points=\"" + points +
                  "\" fill=\"none\" stroke=\"#2a5caa\" stroke-width=\"1.5\"" +
                  (s.name == "gain_open" ? " stroke-dasharray=\"5 3\"" : "") + "/>\n";
