@@ -14,7 +14,7 @@ constexpr double kDegrees = 57.29577951308232;  // 180 / pi
 constexpr double kDbuReference = 0.7745966692414834;  // sqrt(0.6) V rms
 constexpr double kDriveFrequency = 1e3;
 
-double Db(Complex ratio) { return 20.0 * std::log10(std::abs(ratio)); }
+double Db(Complex ratio) { return 10.0 * std::log10(std::norm(ratio)); }
 double Degrees(Complex z) { return std::arg(z) * kDegrees; }
 
 // The frequencies where the op-amp's 1/Aol bends: GBW/A0, GBW, f2.
@@ -143,7 +143,7 @@ Bandwidth BandwidthOf(const Network& n, double zo, double cload) {
   const double z0 = std::abs(OutputImpedance(Solve(n, 0.0)));
   const auto within = [&n, z0](double tolerance) {
     return [&n, z0, tolerance](double f) {
-      return tolerance - std::abs(std::abs(OutputImpedance(Solve(n, f))) / z0 - 1.0);
+      return tolerance - std::abs(1.0 / std::sqrt(std::norm(Solve(n, f).yout)) / z0 - 1.0);
     };
   };
   b.zo1pct = BandEdge(corners, within(0.01));
@@ -195,15 +195,15 @@ FrequencyReport AnalyseFrequency(const main::DesignState& state, const OpAmp& op
 
   for (double f : SweepFrequencies(settings)) {
     const Solution s = Solve(stage, f);
-    const Complex z = OutputImpedance(s), gain = GainInto(stage, s, load);
+    const Complex gain = GainInto(stage, s, load), open = GainInto(stage, s, Load{});
     SweepPoint p;
     p.f = f;
-    p.zo = std::abs(z);
-    p.zoDeg = Degrees(z);
+    p.zo = 1.0 / std::sqrt(std::norm(s.yout));   // |1/Yout|
+    p.zoDeg = -Degrees(s.yout);                  // arg(1/Yout), the same at -180 exactly
     p.gainDb = Db(gain);
     p.gainDeg = Degrees(gain);
-    p.gainOpenDb = Db(GainInto(stage, s, Load{}));
-    p.zio = std::abs(InputImpedance(stage, s));
+    p.gainOpenDb = Db(open);
+    p.zio = (stage.r1 + stage.r2) / std::sqrt(std::norm(1.0 - (s.p * open + s.q)));  // InputImpedance's magnitude
     double power = 0;
     for (double x : NoiseAt(stage, s, load, kT4, op.en, op.in)) power += x;
     p.noise = std::sqrt(power);

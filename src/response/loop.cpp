@@ -85,6 +85,14 @@ Complex LoopGain::At(double f) const {
   return Complex(n0, w * n1) / (Complex(d0, w * d1) * c);
 }
 
+bool LoopGain::CanReachMinus180() const {
+  // N's angle never goes below 0 (N(0) > 0), pi/2 (N(0) < 0, n1 > 0) or pi;
+  // each lagging factor takes off less than pi/2.
+  const double least = n0 >= 0 ? 0.0 : n1 > 0 ? kPi / 2 : kPi;
+  const int lags = (invGbw > 0) + (invF2 > 0) + (d1 > 0);
+  return least - lags * (kPi / 2) < -kPi;
+}
+
 double LoopGain::AtDc() const {
   if (invA0 == 0.0) return n0 == 0.0 ? 0.0 : std::copysign(kInfinity, n0);
   return n0 / (d0 * invA0);
@@ -113,20 +121,21 @@ Stability AnalyseStability(const Network& n, LoadCase load, double zo, double cl
   while ((margin(lo) >= 0) != startAbove && lo > 1e-30) lo /= 10.0;
   while (margin(hi) >= 0 && hi < 1e30) hi *= 10.0;
 
-  double previous = lo, gPrevious = margin(lo);
-  bool everAbove = gPrevious >= 0;
+  // The walk compares |T|^2 with 1; the logarithm only where it turned.
+  double previous = lo, mPrevious = t.MagnitudeSquared(lo);
+  bool everAbove = mPrevious >= 1.0;
   for (double f = lo * kScanStep; previous < hi; f *= kScanStep) {
-    const double g = margin(f);
-    if (gPrevious >= 0 && g < 0) {
-      st.crossover = Boundary(previous, gPrevious, f, g, margin);
+    const double m = t.MagnitudeSquared(f);
+    if (mPrevious >= 1.0 && m < 1.0) {
+      st.crossover = Boundary(previous, std::log(mPrevious), f, std::log(m), margin);
       break;
     }
-    everAbove = everAbove || g >= 0;
+    everAbove = everAbove || m >= 1.0;
     previous = f;
-    gPrevious = g;
+    mPrevious = m;
   }
   if (std::isnan(st.crossover)) {
-    st.alwaysAbove = gPrevious >= 0;
+    st.alwaysAbove = mPrevious >= 1.0;
     st.neverReaches = !everAbove;
   } else {
     st.phaseMargin = 180.0 + t.Phase(st.crossover) * kDegrees;
@@ -134,6 +143,8 @@ Stability AnalyseStability(const Network& n, LoadCase load, double zo, double cl
 
   // Each factor is within 1e-4 rad of its final angle 1e4 times above its
   // corner: a phase that has not reached -180 degrees there never does.
+  // Nor does one whose factors cannot add up to it.
+  if (!t.CanReachMinus180()) return st;
   st.phase180 = FirstExit(lo, std::max(hi, top * 1e4), [&t](double f) { return t.Phase(f) + kPi; });
   if (!std::isnan(st.phase180)) st.gainMargin = -10.0 * std::log10(t.MagnitudeSquared(st.phase180));
   return st;

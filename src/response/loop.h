@@ -38,6 +38,9 @@ struct LoopGain {
   // arg T in radians, continuous in f > 0.
   double Phase(double f) const;
   Complex At(double f) const;
+  // False when the factors' angles cannot add up to -180 degrees at any
+  // frequency (each lagging one takes off less than 90 degrees).
+  bool CanReachMinus180() const;
   // T(0): +-inf for A0 = inf (0 when N(0) = 0).
   double AtDc() const;
 };

@@ -25,6 +25,12 @@ Complex LoadAdmittance(const Load& load, double f) { return load.Admittance(f); 
 
 }  // namespace
 
+Complex Inverse(Complex z) {
+  const double n = z.real() * z.real() + z.imag() * z.imag();
+  if (n > 1e-300 && n < 1e300) return {z.real() / n, -z.imag() / n};
+  return 1.0 / z;
+}
+
 Network Network::Designed(const main::DesignState& state, const OpAmp& op) {
   Network n;
   n.r1 = state.R1;
@@ -59,17 +65,18 @@ Solution Solve(const Network& n, double f) {
   s.f = f;
   s.c = n.InverseGain(f);
   s.d = s.c * n.k + n.alpha2;
-  s.p = (n.beta + s.c * (n.ro * n.g5)) / s.d;
-  s.q = (s.c * (n.ro * n.g12) - n.alpha1) / s.d;
+  s.invD = Inverse(s.d);
+  s.p = (n.beta + s.c * (n.ro * n.g5)) * s.invD;
+  s.q = (s.c * (n.ro * n.g12) - n.alpha1) * s.invD;
   s.yout = n.g5 * (1.0 - s.p) + n.g34;
   return s;
 }
 
-Complex OutputImpedance(const Solution& s) { return 1.0 / s.yout; }
+Complex OutputImpedance(const Solution& s) { return Inverse(s.yout); }
 
 Complex GainInto(const Network& n, const Solution& s, const Load& load) {
   if (load.shorted) return 0.0;
-  return n.g5 * s.q / (s.yout + LoadAdmittance(load, s.f));
+  return n.g5 * s.q * Inverse(s.yout + LoadAdmittance(load, s.f));
 }
 
 Complex PinPerInput(const Network& n, const Solution& s, const Load& load) {
@@ -83,10 +90,10 @@ Complex InputImpedance(const Network& n, const Solution& s) {
 NoiseTransfer NoiseTransfers(const Network& n, const Solution& s, const Load& load) {
   NoiseTransfer t;
   if (load.shorted) return t;  // Out is held at 0 V
-  const Complex y = s.yout + LoadAdmittance(load, s.f);
-  const Complex w = n.g5 / (s.d * y);  // v(o) per volt of the source term S's numerator
-  t.o = 1.0 / y;
-  t.p = n.beta / y + w * n.r34;
+  const Complex invY = Inverse(s.yout + LoadAdmittance(load, s.f));
+  const Complex w = n.g5 * s.invD * invY;  // v(o) per volt of the source term S's numerator
+  t.o = invY;
+  t.p = n.beta * invY + w * n.r34;
   t.a = w * (s.c * n.ro);
   t.n = w * (s.c * (n.ro * n.alpha2) - n.r12);
   t.en = w;

@@ -70,9 +70,14 @@ struct Network {
 // The solution at one frequency without the load: P, Q, Yout and d above.
 struct Solution {
   double f = 0;
-  Complex c, d, p, q, yout;
+  Complex c, d, invD, p, q, yout;
 };
 Solution Solve(const Network& n, double f);
+
+// 1/z as conj(z) / |z|^2 (to within a few ulps of the library's division,
+// several times faster), the library's division where |z|^2 would leave the
+// range of doubles: an infinity or NaN for z = 0, as there.
+Complex Inverse(Complex z);
 
 // The output impedance 1/Yout: Out seen from the load, vin = 0, no load.
 Complex OutputImpedance(const Solution& s);

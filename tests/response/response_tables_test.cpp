@@ -28,7 +28,7 @@ TEST(ResponseTables, JsonMembersAndNulls) {
   EXPECT_TRUE(j["opamp"]["gbw_hz"].is_null());
   EXPECT_TRUE(j["opamp"]["imax_a"].is_null());
   EXPECT_EQ(j["opamp"]["vmax_v"], 12.0);
-  EXPECT_EQ(j["dc"]["zo_ohm"], s.Zor);
+  EXPECT_EQ(j["dc"]["zo_ohm"], r.dc.zo);
   EXPECT_EQ(j["ideal"]["eta"], r.ideal.eta);
   EXPECT_TRUE(j["bandwidth"]["zo_1pct_hz"].is_null());  // an ideal op-amp keeps Zo at every frequency
   ASSERT_EQ(j["stability"].size(), 3u);
