@@ -13,16 +13,13 @@ using Text = std::optional<std::u16string> FrequencyTexts::*;
 struct Option {
   const char* name;
   Text text;
-  bool model;  // part of the op-amp model (its load and temperature included)
 };
 constexpr Option kOptions[] = {
-    {"--opamp", &FrequencyTexts::opamp, true}, {"--a0", &FrequencyTexts::a0, true},
-    {"--gbw", &FrequencyTexts::gbw, true},     {"--f2", &FrequencyTexts::f2, true},
-    {"--ro", &FrequencyTexts::ro, true},       {"--en", &FrequencyTexts::en, true},
-    {"--in", &FrequencyTexts::in, true},       {"--vmax", &FrequencyTexts::vmax, true},
-    {"--imax", &FrequencyTexts::imax, true},   {"--cload", &FrequencyTexts::cload, true},
-    {"--temp", &FrequencyTexts::temp, true},   {"--fmin", &FrequencyTexts::fmin, false},
-    {"--fmax", &FrequencyTexts::fmax, false},  {"--per-decade", &FrequencyTexts::perDecade, false}};
+    {"--opamp", &FrequencyTexts::opamp}, {"--a0", &FrequencyTexts::a0},     {"--gbw", &FrequencyTexts::gbw},
+    {"--f2", &FrequencyTexts::f2},       {"--ro", &FrequencyTexts::ro},     {"--en", &FrequencyTexts::en},
+    {"--in", &FrequencyTexts::in},       {"--vmax", &FrequencyTexts::vmax}, {"--imax", &FrequencyTexts::imax},
+    {"--cload", &FrequencyTexts::cload}, {"--temp", &FrequencyTexts::temp}, {"--fmin", &FrequencyTexts::fmin},
+    {"--fmax", &FrequencyTexts::fmax},   {"--per-decade", &FrequencyTexts::perDecade}};
 
 }  // namespace
 
@@ -30,15 +27,7 @@ bool ListsPresets(const FrequencyTexts& t) { return t.opamp && *t.opamp == u"lis
 
 bool FrequencyTexts::ModelGiven() const {
   for (const Option& o : kOptions) {
-    if (o.model && (this->*o.text).has_value() && !(o.text == &FrequencyTexts::opamp && ListsPresets(*this)))
-      return true;
-  }
-  return false;
-}
-
-bool FrequencyTexts::Any() const {
-  for (const Option& o : kOptions) {
-    if ((this->*o.text).has_value()) return true;
+    if ((this->*o.text).has_value() && !(o.text == &FrequencyTexts::opamp && ListsPresets(*this))) return true;
   }
   return false;
 }

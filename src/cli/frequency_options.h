@@ -15,10 +15,8 @@ struct FrequencyTexts {
   std::optional<std::u16string> cload, temp;                                // its load and the temperature
   std::optional<std::u16string> fmin, fmax, perDecade;                      // the sweep
 
-  // Any option of the op-amp, its load or the temperature ("--opamp list" not counted).
+  // Any of these options but "--opamp list": the netlist then gets the model.
   bool ModelGiven() const;
-  // Any option at all.
-  bool Any() const;
 };
 
 // "--opamp list": print the presets.
@@ -28,10 +26,8 @@ bool ListsPresets(const FrequencyTexts& texts);
 // "--gbw=T", as TakeValue); returns false when it is none of them.
 bool TakeFrequencyOption(const std::vector<std::u16string>& args, std::size_t& i, FrequencyTexts& texts, int& code);
 
-// kUsage after a message for options given without the mode they belong
-// to: the op-amp, load and temperature options need --frequency or
-// --netlist, the sweep options --frequency or --netlist, "--opamp list" no
-// mode or one of those; kOk otherwise.
+// kUsage after a message for an option given without --frequency or
+// --netlist ("--opamp list" goes without a mode too); kOk otherwise.
 int CheckFrequencyCombination(bool frequencyMode, bool netlistMode, const FrequencyTexts& texts);
 
 }  // namespace velmora::cli

@@ -13,11 +13,9 @@ namespace velmora::cli {
 using common::Utf16ToUtf8;
 
 int RunFrequency(const Settings& s, const main::DesignState& state, common::CheckedWriter& out, FileWriter write) {
-  if (const std::optional<std::string> r = response::NonPositiveResistor(state)) {
-    const double value = *r == "R2" ? state.R2 : *r == "R4" ? state.R4 : *r == "R1" ? state.R1 : *r == "R3" ? state.R3
-                                                                                                          : state.R5;
-    WriteErr("velmora-cli: --frequency: the analysis needs positive resistors; the design has " + *r + " = " +
-             common::ShortestText(value) + " ohm\n");
+  if (const std::optional<response::Resistor> r = response::NonPositiveResistor(state)) {
+    WriteErr("velmora-cli: --frequency: the analysis needs positive resistors; the design has " +
+             std::string(r->name) + " = " + common::ShortestText(r->value) + " ohm\n");
     return kBadValue;
   }
   const response::FrequencyReport report =

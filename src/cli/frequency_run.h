@@ -25,8 +25,7 @@ int RunFrequency(const Settings& s, const main::DesignState& state, common::Chec
 int PrintPresets(const Settings& s, common::CheckedWriter& out);
 
 // The netlist of `state` for --netlist, with the settings' line ends: the
-// ideal op-amp's, or the op-amp model's when an op-amp, load or temperature
-// option was given.
+// ideal op-amp's, or the op-amp model's when a frequency option was given.
 std::string StageNetlist(const Settings& s, const main::DesignState& state);
 
 }  // namespace velmora::cli

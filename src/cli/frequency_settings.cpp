@@ -140,8 +140,8 @@ const char* const kFrequencyHelp =
     "with a warning or fault exits with its usual status and no figures; a\n"
     "design with a resistor <= 0 exits 7; a figure that is not a finite number\n"
     "(a stage exactly at its limit) exits 6 with the floating-point message.\n"
-    "With --netlist, any op-amp, load or temperature option puts that model in\n"
-    "the netlist (two poles, Ro, CL, the noise sources) with .ac, .noise and\n"
+    "With --netlist, any of these options puts the op-amp model in the netlist\n"
+    "(two poles, Ro, CL, the noise sources) with .ac over the sweep, .noise and\n"
     ".meas ac lines for Zo and the gain at 1 kHz and 20 kHz.\n"
     "\n";
 

@@ -10,7 +10,7 @@ namespace velmora::cli {
 
 struct FrequencyRun {
   bool listPresets = false;  // --opamp list
-  bool modelGiven = false;   // an op-amp, load or temperature option: the netlist gets the model
+  bool modelGiven = false;   // any of these options: the netlist gets the model
   response::OpAmp opamp;     // the preset of --opamp (ideal when none), each value given on its own over it
   response::FrequencySettings settings;
 };

@@ -117,10 +117,9 @@ std::vector<double> SweepFrequencies(const FrequencySettings& settings) {
 
 double Dbu(double rmsVolts) { return 20.0 * std::log10(rmsVolts / kDbuReference); }
 
-std::optional<std::string> NonPositiveResistor(const main::DesignState& s) {
-  const std::pair<const char*, double> rs[] = {{"R1", s.R1}, {"R2", s.R2}, {"R3", s.R3}, {"R4", s.R4}, {"R5", s.R5}};
-  for (const auto& [name, r] : rs) {
-    if (!(r > 0.0 && std::isfinite(r))) return std::string(name);
+std::optional<Resistor> NonPositiveResistor(const main::DesignState& s) {
+  for (const Resistor r : {Resistor{"R1", s.R1}, {"R2", s.R2}, {"R3", s.R3}, {"R4", s.R4}, {"R5", s.R5}}) {
+    if (!(r.value > 0.0 && std::isfinite(r.value))) return r;
   }
   return std::nullopt;
 }

@@ -94,9 +94,13 @@ struct FrequencyReport {
   NoiseFigures noise;
 };
 
-// The resistor of `state` that is not positive and finite ("R2"), for the
+// The first resistor of `state` that is not positive and finite, for the
 // refusal; nullopt when all five are.
-std::optional<std::string> NonPositiveResistor(const main::DesignState& state);
+struct Resistor {
+  const char* name;  // "R1" ... "R5"
+  double value;
+};
+std::optional<Resistor> NonPositiveResistor(const main::DesignState& state);
 
 // The whole analysis of a Success of SolveDesign whose resistors are all
 // positive (NonPositiveResistor gives nullopt) with `op` and `settings` as

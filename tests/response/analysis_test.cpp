@@ -263,12 +263,13 @@ TEST(Analysis, NonPositiveResistorNamesIt) {
   main::DesignState s = DefaultDesign();
   EXPECT_FALSE(NonPositiveResistor(s).has_value());
   s.R4 = -3;
-  EXPECT_EQ(NonPositiveResistor(s), "R4");
+  EXPECT_STREQ(NonPositiveResistor(s)->name, "R4");
+  EXPECT_EQ(NonPositiveResistor(s)->value, -3);
   s.R2 = 0;
-  EXPECT_EQ(NonPositiveResistor(s), "R2");
+  EXPECT_STREQ(NonPositiveResistor(s)->name, "R2");
   s = DefaultDesign();
   s.R5 = std::nan("");
-  EXPECT_EQ(NonPositiveResistor(s), "R5");
+  EXPECT_STREQ(NonPositiveResistor(s)->name, "R5");
 }
 
 }  // namespace

@@ -28,7 +28,9 @@
 # A stage so close to its limit that the gain of 1e7 leaves its figures more
 # than 1e-4 off the ideal ones (designs_finite_gain.txt) has a comment line
 # "*   as written: zo = ..., ..." with the figures of the netlist as written:
-# the .meas results must be those, within 1e-6 relative plus half a unit of
+# the .meas results must be those, within 1e-5 relative (a tenth of the
+# difference the note is about; the simulator's own rounding, magnified near
+# the limit, reaches 1.3e-6 for d40-near, Zo / R5 = 1000) plus half a unit of
 # the last printed digit.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -101,8 +103,8 @@ check_design() {
         if (written) {
           # The figures of the netlist as written: the simulated ones themselves.
           r = (f == "gain_db") ? abs(p) * (exp(half_ulp7(meas) / 20 * log(10)) - 1) : half_ulp7(meas)
-          if (abs(m - p) > 1e-6 * abs(p) + r) { printf "meas %s against as written %s: off by %.3g\n", meas, own, abs(m - p); exit }
-          if (abs(a7 - p) > 1e-6 * abs(p)) { printf "node %.17g against as written %.17g\n", a7, p; exit }
+          if (abs(m - p) > 1e-5 * abs(p) + r) { printf "meas %s against as written %s: off by %.3g\n", meas, own, abs(m - p); exit }
+          if (abs(a7 - p) > 1e-5 * abs(p)) { printf "node %.17g against as written %.17g\n", a7, p; exit }
           printf "ok %.2g\n", abs(a7 - p) / abs(p); exit
         }
         e = abs(a7 - a6) / 9
