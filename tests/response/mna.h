@@ -28,11 +28,12 @@ struct Mna {
   // An admittance between two nodes (-1: ground).
   void Admit(int i, int j, Cx admittance) {
     const CxLong y(admittance.real(), admittance.imag());
-    if (i >= 0) m[i][i] += y;
-    if (j >= 0) m[j][j] += y;
+    const auto a = static_cast<std::size_t>(i), b = static_cast<std::size_t>(j);
+    if (i >= 0) m[a][a] += y;
+    if (j >= 0) m[b][b] += y;
     if (i >= 0 && j >= 0) {
-      m[i][j] -= y;
-      m[j][i] -= y;
+      m[a][b] -= y;
+      m[b][a] -= y;
     }
   }
   // A current source pushing `i` into node `to`.
