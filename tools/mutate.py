@@ -7,6 +7,7 @@ native tests and reports how many mutants the tests kill.
 
     python3 tools/mutate.py --scope core --sample 400 --seed 1
     python3 tools/mutate.py --scope explorer --sample 200 --seed 1
+    python3 tools/mutate.py --scope response --sample 200 --seed 1
     python3 tools/mutate.py --list --scope core        # mutants per file and class
     python3 tools/mutate.py --only ID [ID ...]         # or --only @file-with-ids
 
@@ -60,9 +61,11 @@ ROOT = Path(__file__).resolve().parent.parent
 EQUIVALENT_FILE = ROOT / "tools" / "mutation-equivalent.txt"
 
 # The portable libraries, each a folder of src/; "core" is the engine and its
-# number text, "explorer" the explorer built on it.
-CORE_LIBS = {"velmora_common": "src/common", "velmora_main": "src/main", "velmora_explore": "src/explore"}
-SCOPES = {"core": ("src/common", "src/main"), "explorer": ("src/explore",)}
+# number text, "explorer" the explorer built on it, "response" the stage with
+# a real op-amp beside it.
+CORE_LIBS = {"velmora_common": "src/common", "velmora_main": "src/main", "velmora_explore": "src/explore",
+             "velmora_response": "src/response"}
+SCOPES = {"core": ("src/common", "src/main"), "explorer": ("src/explore",), "response": ("src/response",)}
 
 
 def scope_files(scope: str) -> list[str]:
@@ -863,8 +866,10 @@ def report(results: list[Result], texts, args, universe: int, seconds: float) ->
              f"{universe} mutants, {seconds / 60:.1f} min"]
     lines += score_lines("  all" if args.scope == "all" else f"  {args.scope}", results)
     if args.scope == "all":
-        lines += score_lines("  core", [r for r in results if not r.mutant.file.startswith("src/explore/")])
+        lines += score_lines("  core", [r for r in results
+                                         if not r.mutant.file.startswith(("src/explore/", "src/response/"))])
         lines += score_lines("  explorer", [r for r in results if r.mutant.file.startswith("src/explore/")])
+        lines += score_lines("  response", [r for r in results if r.mutant.file.startswith("src/response/")])
     surv = [r for r in results if r.verdict == "survived"]
     if surv:
         lines.append("Survivors:")
@@ -882,7 +887,7 @@ def report(results: list[Result], texts, args, universe: int, seconds: float) ->
 def main() -> int:
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
                                  formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("--scope", choices=["core", "explorer", "all"], default="core")
+    ap.add_argument("--scope", choices=["core", "explorer", "response", "all"], default="core")
     ap.add_argument("--sample", type=int, default=0, help="mutants drawn from the scope (0: all)")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--only", nargs="+", metavar="ID", help="these mutants (@FILE: the ids listed in FILE)")

@@ -52,12 +52,8 @@ int CheckText(std::string_view option, const std::u16string& text) {
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-// Reads args[i] as the option `name`: "NAME=V", or NAME with the next
-// argument as its value (when the value is `optional`, only a next argument
-// that does not start with "--", and none is needed). Advances i past the
-// value it took. Returns false when args[i] is not this option; otherwise
-// sets `code` to kOk, or after the message to kUsage (no value) or kBadValue
-// (a control character in the value).
+}  // namespace
+
 bool TakeValue(const std::vector<std::u16string>& args, std::size_t& i, std::string_view name, bool optional,
                std::optional<std::u16string>& value, int& code) {
   const std::string arg = Utf16ToUtf8(args[i]);
@@ -78,6 +74,8 @@ bool TakeValue(const std::vector<std::u16string>& args, std::size_t& i, std::str
   return true;
 }
 
+namespace {
+
 // The mode options given, in order, as the names they were given by.
 using ModeNames = std::vector<std::string>;
 
@@ -87,7 +85,7 @@ int CheckCombination(const OptionTexts& t, const ModeNames& modes) {
   for (auto mode = modes.begin(); mode != modes.end(); ++mode) {
     if (std::find(modes.begin(), mode, *mode) != mode) return Usage(*mode + " is given twice");
   }
-  if (modes.size() > 1) return Usage("choose one of --all-series, --candidates, --tolerance and --netlist");
+  if (modes.size() > 1) return Usage("choose one of --all-series, --candidates, --tolerance, --frequency and --netlist");
   const struct {
     bool given;
     const char* option;
@@ -98,19 +96,20 @@ int CheckCombination(const OptionTexts& t, const ModeNames& modes) {
                  {t.seed.has_value(), "--seed", Mode::Tolerance, "--tolerance"},
                  {t.dist.has_value(), "--dist", Mode::Tolerance, "--tolerance"},
                  {t.acceptZo.has_value(), "--accept-zo", Mode::Tolerance, "--tolerance"},
-                 {t.acceptGain.has_value(), "--accept-gain", Mode::Tolerance, "--tolerance"},
-                 {t.plot.has_value(), "--plot", Mode::Tolerance, "--tolerance"}};
+                 {t.acceptGain.has_value(), "--accept-gain", Mode::Tolerance, "--tolerance"}};
   for (const auto& b : belongs) {
     if (b.given && t.mode != b.needs) return Usage(std::string(b.option) + " needs " + b.needsName);
   }
-  if (t.format && (t.mode == Mode::Report || t.mode == Mode::Netlist))
-    return Usage("--format needs --all-series, --candidates or --tolerance");
+  if (t.plot && t.mode != Mode::Tolerance && t.mode != Mode::Frequency)
+    return Usage("--plot needs --tolerance or --frequency");
+  if (t.format && (t.mode == Mode::Report || t.mode == Mode::Netlist) && !ListsPresets(t.frequency))
+    return Usage("--format needs --all-series, --candidates, --tolerance or --frequency");
   if (t.series && t.mode == Mode::AllSeries)
     return Usage("--all-series takes its series from --series-list, not --series");
   if (t.netlist && t.netlist->empty())
     return Usage("--netlist needs a PATH that is not empty (none, or \"-\", for standard output)");
   if (t.plot && t.plot->empty()) return Usage("--plot needs a PATH that is not empty");
-  return kOk;
+  return CheckFrequencyCombination(t.mode == Mode::Frequency, t.mode == Mode::Netlist, t.frequency);
 }
 
 }  // namespace
@@ -131,8 +130,8 @@ int ParseArguments(const std::vector<std::u16string>& args, OptionTexts& texts) 
       texts.crlf = true;
       continue;
     }
-    if (arg == "--all-series" || arg == "--candidates") {
-      choose(arg == "--all-series" ? Mode::AllSeries : Mode::Candidates, arg);
+    if (arg == "--all-series" || arg == "--candidates" || arg == "--frequency") {
+      choose(arg == "--all-series" ? Mode::AllSeries : arg == "--candidates" ? Mode::Candidates : Mode::Frequency, arg);
       continue;
     }
     bool matched = false;
@@ -147,6 +146,7 @@ int ParseArguments(const std::vector<std::u16string>& args, OptionTexts& texts) 
       if (matched) break;
       matched = TakeValue(args, i, o.name, false, texts.*o.text, code);
     }
+    if (!matched) matched = TakeFrequencyOption(args, i, texts.frequency, code);
     if (!matched) return Usage("unknown argument " + Quoted(args[i]));
     if (code != kOk) return code;
   }

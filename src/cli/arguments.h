@@ -4,11 +4,14 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "cli/frequency_options.h"
 
 namespace velmora::cli {
 
-enum class Mode { Report, AllSeries, Candidates, Tolerance, Netlist };
+enum class Mode { Report, AllSeries, Candidates, Tolerance, Netlist, Frequency };
 
 // What the command line asks for: a run of `mode`, or a text about the program.
 enum class Request { Run, Help, Version };
@@ -24,6 +27,7 @@ struct OptionTexts {
   std::optional<std::u16string> acceptZo, acceptGain, plot;  // --accept-zo, --accept-gain, --plot
   std::optional<std::u16string> tolerance;  // the PCT of --tolerance, when it has one
   std::optional<std::u16string> netlist;    // the PATH of --netlist, when it has one
+  FrequencyTexts frequency;                 // --frequency's options (frequency_options.h)
 };
 
 // Splits `args` (the arguments after the program's name) into `texts`.
@@ -34,5 +38,14 @@ struct OptionTexts {
 // --netlist or --plot PATH. The first --help, -h or --version ends
 // the reading: the arguments after it are not looked at.
 int ParseArguments(const std::vector<std::u16string>& args, OptionTexts& texts);
+
+// Reads args[i] as the option `name`: "NAME=V", or NAME with the next
+// argument as its value (when the value is `optional`, only a next argument
+// that does not start with "--", and none is needed). Advances i past the
+// value it took. Returns false when args[i] is not this option; otherwise
+// sets `code` to kOk, or after the message to kUsage (no value) or kBadValue
+// (a control character in the value).
+bool TakeValue(const std::vector<std::u16string>& args, std::size_t& i, std::string_view name, bool optional,
+               std::optional<std::u16string>& value, int& code);
 
 }  // namespace velmora::cli

@@ -121,6 +121,7 @@ int ReadSettings(const OptionTexts& t, Settings& s) {
   if (s.mode == Mode::Tolerance) {
     if (const int code = ReadTolerance(t, s.inputs.ER, s.tolerance); code != kOk) return code;
   }
+  if (const int code = ReadFrequency(t.frequency, s.frequency); code != kOk) return code;
   if (const int code = ReadInputs(t, s.texts, s.inputs); code != kOk) return code;
   if (s.mode == Mode::AllSeries) s.seriesList = ReadSeriesList(t.seriesList);
   if (t.netlist && *t.netlist != u"-") s.netlistFile = *t.netlist;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/frequency_settings.h"
 #include "explore/table.h"
 #include "explore/tolerance_settings.h"
 #include "main/report.h"
@@ -29,11 +30,13 @@ struct Settings {
   // Mode::Netlist: the file for the netlist, the report going to standard
   // output; nullopt: the netlist alone on standard output.
   std::optional<std::u16string> netlistFile;
+  FrequencyRun frequency;  // Mode::Frequency and the netlist's op-amp; --opamp list
 };
 
 // Reads `texts` (a Request::Run from ParseArguments) into `settings`, in
 // this order: --format, --series, --tolerance's PCT, --samples, --seed,
-// --dist, --accept-zo, --accept-gain, the five inputs, --series-list. Returns kOk, or the exit code of
+// --dist, --accept-zo, --accept-gain, the frequency options (ReadFrequency),
+// the five inputs, --series-list. Returns kOk, or the exit code of
 // the first text that cannot be read, after its message: kBadValue for a
 // format or tolerance setting, kNotANumber for the inputs (each one that is
 // not a number is named). A series text that is not a whole number means no

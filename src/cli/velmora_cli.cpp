@@ -18,6 +18,7 @@
 
 #include "cli/arguments.h"
 #include "cli/diagnostics.h"
+#include "cli/frequency_run.h"
 #include "cli/settings.h"
 #include "common/checked_writer.h"
 #include "common/fp_error.h"
@@ -26,7 +27,6 @@
 #include "explore/explorer.h"
 #include "explore/explorer_tables.h"
 #include "explore/histogram_picture.h"
-#include "explore/netlist.h"
 #include "explore/table.h"
 #include "explore/tolerance_analysis.h"
 #include "main/design.h"
@@ -56,7 +56,12 @@ constexpr const char* kHelp =
     "       velmora-cli [inputs] --candidates [--format F]\n"
     "       velmora-cli [inputs] --tolerance [PCT] [--samples N] [--seed S] [--dist D]\n"
     "                   [--accept-zo PCT] [--accept-gain DB] [--plot PATH] [--format F]\n"
-    "       velmora-cli [inputs] --netlist [PATH]\n"
+    "       velmora-cli [inputs] --netlist [PATH] [op-amp options]\n"
+    "       velmora-cli [inputs] --frequency [--opamp NAME] [--a0 DB] [--gbw HZ] [--f2 HZ]\n"
+    "                   [--ro OHM] [--cload F] [--en V] [--in A] [--vmax V] [--imax A]\n"
+    "                   [--temp C] [--fmin HZ] [--fmax HZ] [--per-decade N] [--plot PATH]\n"
+    "                   [--format F]\n"
+    "       velmora-cli --opamp list [--format F]\n"
     "\n"
     "Designs the inverting amplifier stage whose output impedance is set by\n"
     "positive feedback and prints the 14-line report of the results.\n"
@@ -220,10 +225,7 @@ int RunReport(const Settings& s, vc::CheckedWriter& out) {
     return ReportFault(e.fault());
   }
   if (s.mode == Mode::Netlist) {
-    const ve::NetlistInputs texts{Utf16ToUtf8(s.texts.EditZo), Utf16ToUtf8(s.texts.EditGain),
-                                  Utf16ToUtf8(s.texts.EditR1), Utf16ToUtf8(s.texts.EditR3),
-                                  Utf16ToUtf8(s.texts.EditR5), Utf16ToUtf8(s.seriesText)};
-    const std::string netlist = ve::MakeNetlist(texts, state, s.newline);
+    const std::string netlist = StageNetlist(s, state);
     if (!s.netlistFile) {
       out.Write(netlist);
       return kOk;
@@ -280,6 +282,17 @@ int RunTolerance(const Settings& s, vc::CheckedWriter& out) {
   }
 }
 
+// The frequency analysis of a design that succeeds.
+int RunFrequencyMode(const Settings& s, vc::CheckedWriter& out) {
+  vm::DesignState state;
+  if (const int code = Solve(s, state); code != kOk) return code;
+  try {
+    return RunFrequency(s, state, out, WriteFile);
+  } catch (const vc::FloatingPointError& e) {
+    return ReportFault(e.fault());
+  }
+}
+
 // The chosen mode on the settings; its exit code.
 int RunMode(const Settings& s, vc::CheckedWriter& out) {
   switch (s.mode) {
@@ -292,6 +305,8 @@ int RunMode(const Settings& s, vc::CheckedWriter& out) {
       return RunCandidates(s, out);
     case Mode::Tolerance:
       return RunTolerance(s, out);
+    case Mode::Frequency:
+      return RunFrequencyMode(s, out);
   }
   return kOk;
 }
@@ -307,9 +322,14 @@ int Run(const std::vector<std::u16string>& args, vc::CheckedWriter& out) {
   OptionTexts texts;
   if (const int code = ParseArguments(args, texts); code != kOk) return code;
   switch (texts.request) {
-    case Request::Help:
-      out.Write(kHelp);
+    case Request::Help: {
+      const std::string_view help = kHelp;
+      const std::size_t statuses = help.find("\nExit status:") + 1;
+      out.Write(help.substr(0, statuses));
+      out.Write(kFrequencyHelp);
+      out.Write(help.substr(statuses));
       return kOk;
+    }
     case Request::Version:
       out.Write(VersionLine());
       return kOk;
@@ -318,6 +338,7 @@ int Run(const std::vector<std::u16string>& args, vc::CheckedWriter& out) {
   }
   Settings settings;
   if (const int code = ReadSettings(texts, settings); code != kOk) return code;
+  if (settings.frequency.listPresets) return PrintPresets(settings, out);
   return RunMode(settings, out);
 }
 

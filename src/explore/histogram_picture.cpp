@@ -3,33 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/svg.h"
 #include "explore/table.h"
 
 namespace velmora::explore {
 namespace {
 
+using common::SvgEscaped;
+using common::SvgNumber;
+
 std::string Count(std::uint64_t n) { return std::to_string(n); }
 
-std::string Num(double x) {  // canvas coordinates to a tenth of a unit
-  return ShortestText(std::round(x * 10.0) / 10.0);
-}
-
 }  // namespace
-
-std::string SvgText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else if (c == '"') out += "&quot;";
-    else if (u < 0x20 && c != '\t' && c != '\n' && c != '\r') out += '?';
-    else out += c;
-  }
-  return out;
-}
 
 double EstimatedTextWidth(std::string_view text, double fontSize) {
   double ems = 0;
@@ -118,56 +103,51 @@ std::vector<Shape> LayOutHistogram(const Histogram& h, double width, double heig
 
 std::string HistogramSvg(const Histogram& zo, const Histogram& gain) {
   constexpr double kWidth = 800, kPanel = 320, kLine = 16, kFont = 12;
-  std::string svg =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth) + "\" height=\"" + Num(2 * kPanel) +
-      "\" viewBox=\"0 0 " + Num(kWidth) + " " + Num(2 * kPanel) +
-      "\" font-family=\"sans-serif\" font-size=\"" + Num(kFont) + "\">\n"
-      "<rect x=\"0\" y=\"0\" width=\"" + Num(kWidth) + "\" height=\"" + Num(2 * kPanel) + "\" fill=\"white\"/>\n";
+  std::string svg = common::SvgStart(kWidth, 2 * kPanel);
   const Histogram* panels[] = {&zo, &gain};
   for (std::size_t p = 0; p < 2; ++p) {
     svg += "<g id=\"" + std::string(p == 0 ? "zo" : "gain_db") + "\" transform=\"translate(0 " +
-           Num(static_cast<double>(p) * kPanel) + ")\">\n";
+           SvgNumber(static_cast<double>(p) * kPanel) + ")\">\n";
     const auto width = [](std::string_view text) { return EstimatedTextWidth(text, kFont); };
     for (const Shape& s : LayOutHistogram(*panels[p], kWidth, kPanel, kLine, width)) {
       switch (s.kind) {
         case Shape::Kind::Window:
-          svg += "<rect class=\"window\" x=\"" + Num(s.x0) + "\" y=\"" + Num(s.y0) + "\" width=\"" +
-                 Num(s.x1 - s.x0) + "\" height=\"" + Num(s.y1 - s.y0) + "\" fill=\"#d8f0d8\" stroke=\"none\"/>\n";
+          svg += "<rect class=\"window\" x=\"" + SvgNumber(s.x0) + "\" y=\"" + SvgNumber(s.y0) + "\" width=\"" +
+                 SvgNumber(s.x1 - s.x0) + "\" height=\"" + SvgNumber(s.y1 - s.y0) + "\" fill=\"#d8f0d8\" stroke=\"none\"/>\n";
           break;
         case Shape::Kind::Bar:
           svg += "<rect class=\"bar\" data-count=\"" + Count(s.count) + "\" data-lo=\"" + ShortestText(s.lo) +
-                 "\" data-hi=\"" + ShortestText(s.hi) + "\" x=\"" + Num(s.x0) + "\" y=\"" + Num(s.y0) +
-                 "\" width=\"" + Num(s.x1 - s.x0) + "\" height=\"" + Num(s.y1 - s.y0) +
+                 "\" data-hi=\"" + ShortestText(s.hi) + "\" x=\"" + SvgNumber(s.x0) + "\" y=\"" + SvgNumber(s.y0) +
+                 "\" width=\"" + SvgNumber(s.x1 - s.x0) + "\" height=\"" + SvgNumber(s.y1 - s.y0) +
                  "\" fill=\"#4a78b0\" stroke=\"white\" stroke-width=\"0.5\"/>\n";
           break;
         case Shape::Kind::Axis:
-          svg += "<line class=\"axis\" x1=\"" + Num(s.x0) + "\" y1=\"" + Num(s.y0) + "\" x2=\"" + Num(s.x1) +
-                 "\" y2=\"" + Num(s.y1) + "\" stroke=\"black\"/>\n";
+          svg += "<line class=\"axis\" x1=\"" + SvgNumber(s.x0) + "\" y1=\"" + SvgNumber(s.y0) + "\" x2=\"" + SvgNumber(s.x1) +
+                 "\" y2=\"" + SvgNumber(s.y1) + "\" stroke=\"black\"/>\n";
           break;
         case Shape::Kind::Tick:
-          svg += "<line class=\"tick\" x1=\"" + Num(s.x0) + "\" y1=\"" + Num(s.y0) + "\" x2=\"" + Num(s.x1) +
-                 "\" y2=\"" + Num(s.y1) + "\" stroke=\"black\"/><text x=\"" + Num(s.x1) + "\" y=\"" +
-                 Num(s.y1 + kLine) + "\" text-anchor=\"middle\">" + SvgText(s.text) + "</text>\n";
+          svg += "<line class=\"tick\" x1=\"" + SvgNumber(s.x0) + "\" y1=\"" + SvgNumber(s.y0) + "\" x2=\"" + SvgNumber(s.x1) +
+                 "\" y2=\"" + SvgNumber(s.y1) + "\" stroke=\"black\"/><text x=\"" + SvgNumber(s.x1) + "\" y=\"" +
+                 SvgNumber(s.y1 + kLine) + "\" text-anchor=\"middle\">" + SvgEscaped(s.text) + "</text>\n";
           break;
         case Shape::Kind::Mark:
-          svg += "<line class=\"mark\" data-name=\"" + SvgText(s.text) + "\" x1=\"" + Num(s.x0) + "\" y1=\"" +
-                 Num(s.y0) + "\" x2=\"" + Num(s.x1) + "\" y2=\"" + Num(s.y1) +
+          svg += "<line class=\"mark\" data-name=\"" + SvgEscaped(s.text) + "\" x1=\"" + SvgNumber(s.x0) + "\" y1=\"" +
+                 SvgNumber(s.y0) + "\" x2=\"" + SvgNumber(s.x1) + "\" y2=\"" + SvgNumber(s.y1) +
                  "\" stroke=\"#c03030\" stroke-dasharray=\"4 3\"/>\n";
           break;
         case Shape::Kind::Label:
-          svg += "<text class=\"label\" x=\"" + Num((s.x0 + s.x1) / 2) + "\" y=\"" + Num(s.y1 - kLine / 4) +
-                 "\" text-anchor=\"middle\" fill=\"#c03030\">" + SvgText(s.text) + "</text>\n";
+          svg += "<text class=\"label\" x=\"" + SvgNumber((s.x0 + s.x1) / 2) + "\" y=\"" + SvgNumber(s.y1 - kLine / 4) +
+                 "\" text-anchor=\"middle\" fill=\"#c03030\">" + SvgEscaped(s.text) + "</text>\n";
           break;
         case Shape::Kind::Text:
-          svg += "<text x=\"" + Num(s.x0) + "\" y=\"" + Num(s.y0 + kLine * 0.8) + "\">" + SvgText(s.text) +
+          svg += "<text x=\"" + SvgNumber(s.x0) + "\" y=\"" + SvgNumber(s.y0 + kLine * 0.8) + "\">" + SvgEscaped(s.text) +
                  "</text>\n";
           break;
       }
     }
     svg += "</g>\n";
   }
-  svg += "</svg>\n";
+  svg += common::kSvgEnd;
   return svg;
 }
 

@@ -53,12 +53,6 @@ double EstimatedTextWidth(std::string_view text, double fontSize);
 std::vector<Shape> LayOutHistogram(const Histogram& h, double width, double height, double lineHeight,
                                    const TextWidth& textWidth);
 
-// `text` (UTF-8) as SVG character data or an attribute value in double
-// quotes: & < > " as entity references, and the control characters that XML
-// 1.0 cannot hold at all (U+0000 to U+001F but tab, line feed and carriage
-// return) as "?". Everything else is kept as it is.
-std::string SvgText(std::string_view text);
-
 // Both histograms, Zo above the gain, as a standalone SVG document (UTF-8):
 // one <rect class="bar"> per bin carrying data-count, data-lo and data-hi,
 // one <rect class="window">, the marks as lines carrying data-name, their

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "common/numtext.h"
-#include "common/utf.h"
 
 namespace velmora::explore {
 namespace {
@@ -88,36 +86,6 @@ Histogram HistogramOf(const ToleranceReport& r, Figure figure) {
   h.p01 = r.monteCarlo.figures[f].p01;
   h.p99 = r.monteCarlo.figures[f].p99;
   return h;
-}
-
-std::vector<Tick> AxisTicks(double lo, double hi, int most, bool siPrefix) {
-  std::vector<Tick> ticks;
-  if (!(hi > lo) || !std::isfinite(hi - lo) || most < 1) return ticks;
-  const double rough = (hi - lo) / most;
-  const double power = std::pow(10.0, std::floor(std::log10(rough)));
-  double step = power;
-  for (double m : {1.0, 2.0, 5.0, 10.0}) {
-    step = m * power;
-    if (step >= rough) break;
-  }
-  // One prefix for the whole axis, from its largest magnitude.
-  static constexpr const char* kPrefixes[] = {"p", "n", "u", "m", "", "k", "M", "G", "T"};
-  int exponent = 0;
-  if (siPrefix) {
-    const double largest = std::max(std::abs(lo), std::abs(hi));
-    exponent = std::clamp(static_cast<int>(std::floor(std::log10(largest) / 3.0)), -4, 4);
-  }
-  const double scale = std::pow(1000.0, exponent);
-  const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step / scale) + 1e-9)));
-  for (double k = std::ceil(lo / step); k * step <= hi; k += 1.0) {
-    const double v = k * step;
-    if (k == 0.0) {  // zero needs neither sign nor prefix
-      ticks.push_back({0.0, "0"});
-      continue;
-    }
-    ticks.push_back({v, common::Utf16ToUtf8(common::FixedDecimal(v / scale, decimals)) + kPrefixes[exponent + 4]});
-  }
-  return ticks;
 }
 
 Table HistogramTable(const Histogram& h, std::string name) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/axis_ticks.h"
 #include "explore/binning.h"
 #include "explore/box_search.h"
 #include "explore/monte_carlo.h"
@@ -63,13 +64,8 @@ Histogram HistogramOf(const ToleranceReport& report, Figure figure);
 // "gain_db"), edges and count, then the samples below and above the bins.
 Table HistogramTable(const Histogram& histogram, std::string name);
 
-// Round values for an axis from lo to hi, 1, 2 or 5 times a power of ten
-// apart, at most about `most` of them, with labels that share one SI prefix
-// (ohms) or none (dB): 540, 560, 580 or 1.1k, 1.2k.
-struct Tick {
-  double value = 0;
-  std::string label;
-};
-std::vector<Tick> AxisTicks(double lo, double hi, int most, bool siPrefix);
+// The axis ticks the histograms use (common/axis_ticks.h).
+using common::AxisTicks;
+using common::Tick;
 
 }  // namespace velmora::explore

@@ -190,7 +190,7 @@ function(cli_message_order)
       "3|--all-series;--series-list;x;--r5;z;--gain;y|${nan}"  # the list is read after the inputs
       "7|--zo;1${esc};--bogus;--candidates;--tolerance|velmora-cli: --zo: \"1\\x1b\" contains a control character\n"
       "2|--bogus;--zo;1${esc}|velmora-cli: unknown argument \"--bogus\" (see --help)\n"
-      "2|--candidates;--tolerance;--zo;1;--format;xml|velmora-cli: choose one of --all-series, --candidates, --tolerance and --netlist (see --help)\n"
+      "2|--candidates;--tolerance;--zo;1;--format;xml|velmora-cli: choose one of --all-series, --candidates, --tolerance, --frequency and --netlist (see --help)\n"
       "0|--help;--bogus|")
     string(REGEX MATCH "^([0-9])\\|([^|]*)\\|(.*)$" fields "${case}")
     set(args "${CMAKE_MATCH_2}")
@@ -342,7 +342,7 @@ endfunction()
 # An explorer mode given twice is named as such, not taken for two modes.
 function(cli_mode_given_twice)
   foreach(args "--tolerance;5;--tolerance;6" "--tolerance;--tolerance=6" "--netlist;--netlist"
-               "--all-series;--all-series" "--candidates;--zo;1;--candidates")
+               "--all-series;--all-series" "--candidates;--zo;1;--candidates" "--frequency;--frequency")
     list(GET args 0 mode)
     expect_run(2 out err ${args})
     expect_equal("${args}" "${err}" "velmora-cli: ${mode} is given twice (see --help)\n")
@@ -370,6 +370,134 @@ function(cli_empty_paths)
   expect_run(0 dash err --netlist -)
   expect_equal("--netlist - is standard output" "${dash}" "${alone}")
   expect_match("a netlist on standard output" "${dash}" "\nRLOAD out_g 0 600\n")
+endfunction()
+
+# --frequency: every table, the op-amp's values as given or preset, the
+# ideal op-amp's DC figures as the report's, the sweep's ends.
+function(cli_frequency)
+  expect_run(0 out err --frequency --opamp NE5532 --format json)
+  foreach(member design opamp dc ideal bandwidth stability drive noise noise_sources points)
+    string(JSON type ERROR_VARIABLE missing TYPE "${out}" ${member})
+    if(missing)
+      message(FATAL_ERROR "--frequency json has no ${member}")
+    endif()
+  endforeach()
+  string(JSON points LENGTH "${out}" points)
+  expect_equal("default sweep" "${points}" "121")
+  string(JSON f0 GET "${out}" points 0 f_hz)
+  string(JSON f120 GET "${out}" points 120 f_hz)
+  expect_match("sweep ends" "${f0}/${f120}" "^10/10000000(\\.0)?$")  # CMake writes 1e+07 back as 10000000.0
+  string(JSON ideal_zo GET "${out}" ideal zo_ohm)
+  expect_match("ideal Zo is the report's" "${ideal_zo}" "^602\\.806122448[0-9]*$")  # within 1e-12
+  string(JSON name GET "${out}" opamp name)
+  string(JSON a0 GET "${out}" opamp a0_db)
+  string(JSON gbw GET "${out}" opamp gbw_hz)
+  string(JSON f2 TYPE "${out}" opamp f2_hz)
+  expect_match("preset values" "${name}/${a0}/${gbw}/${f2}" "^NE5532/100/10000000(\\.0)?/NULL$")
+  foreach(i 0 1 2)
+    string(JSON load GET "${out}" stability ${i} load)
+    list(APPEND loads ${load})
+  endforeach()
+  expect_equal("loads" "${loads}" "zo;open;short")
+  string(JSON crossover GET "${out}" stability 0 crossover_hz)
+  string(JSON latches GET "${out}" stability 0 latches)
+  expect_match("a crossover" "${crossover}" "^1[0-9]+\\.[0-9]+$")
+  expect_equal("no latch" "${latches}" "OFF")
+  string(JSON limit GET "${out}" drive limit)
+  expect_equal("swing sets the level" "${limit}" "swing")
+  # Given on its own, a value overrides the preset's; infinity in three spellings.
+  expect_run(0 out err --frequency --opamp tl072 --gbw 10M --a0 ∞ --f2 Infinity --imax inf --per-decade 2 --format json)
+  string(JSON name GET "${out}" opamp name)
+  string(JSON a0 TYPE "${out}" opamp a0_db)
+  string(JSON gbw GET "${out}" opamp gbw_hz)
+  string(JSON en GET "${out}" opamp en_v)
+  string(JSON imax TYPE "${out}" opamp imax_a)
+  expect_match("overrides" "${name}/${a0}/${gbw}/${en}/${imax}" "^TL072 \\(changed\\)/NULL/10000000(\\.0)?/1\\.(8|79+)[0-9]*e-0?8/NULL$")  # 1.8e-08 read back by CMake
+  string(JSON points LENGTH "${out}" points)
+  expect_equal("2 per decade" "${points}" "13")
+  expect_run(0 out err --frequency --r5 3 --series ∞ --opamp TL072 --fmin 1k --fmax 20k)
+  expect_match("text tables" "${out}" "\nBandwidth:  Zo within ±1 % up to 2\\.[0-9]+k ")
+  expect_match("points in text" "${out}" "\n *20\\.000k  ")
+  expect_run(0 out err --frequency --format csv --crlf)
+  expect_match("csv" "${out}" "\nf_hz,zo_ohm,zo_deg,gain_db,gain_deg,gain_open_db,zio_ohm,noise_v\r?\n10,")
+endfunction()
+
+# The presets, and what --frequency refuses: bad values (7, the option
+# named), warnings and faults of the design (their status, no figures), a
+# resistor that is not positive (7), options without their mode (2).
+function(cli_frequency_refusals)
+  expect_run(0 out err --opamp list)
+  foreach(name ideal NE5532 TL072 OPA2134 OPA1612 LM4562 NJM4580)
+    expect_match("preset ${name}" "${out}" "\n${name} ")
+  endforeach()
+  expect_run(0 out err --opamp list --format json)
+  string(JSON rows LENGTH "${out}" opamps)
+  expect_equal("preset rows" "${rows}" "7")
+  foreach(bad "--opamp;foo" "--a0;x" "--a0;700" "--gbw;0" "--gbw;-1M" "--f2;abc" "--ro;-1" "--en;-5n"
+              "--in;x" "--vmax;0" "--imax;-1" "--cload;-1n" "--temp;-300" "--fmin;0" "--fmax;2T"
+              "--per-decade;2.5" "--per-decade;0" "--fmin;20k;--fmax;10k" "--ro;∞")
+    expect_run(7 out err --frequency ${bad})
+    list(GET bad 0 option)
+    if(bad MATCHES "fmin;20k")
+      set(option --fmax)
+    endif()
+    expect_match("${bad}" "${err}" "^velmora-cli: ${option}: \"[^\"]*\" is not ")
+    expect_equal("${bad}: no figures" "${out}" "")
+  endforeach()
+  foreach(warned "4;--r5;470" "5;--r3;900;--series;∞" "6;--r1;0" "3;--gain;x")
+    list(POP_FRONT warned code)
+    expect_run(${code} out err --frequency ${warned})
+    expect_equal("${warned}: no figures" "${out}" "")
+  endforeach()
+  expect_run(7 out err --frequency --zo -600 --r1 -10k --r3 -10k --r5 -1000)
+  expect_match("negative resistor" "${err}" "needs positive resistors; the design has R1 = -10000 ohm")
+  foreach(bad "--gbw;1M" "--tolerance;--fmin;1" "--all-series;--opamp;NE5532" "--frequency;--all-series"
+              "--frequency;--netlist")
+    expect_run(2 out err ${bad})
+  endforeach()
+endfunction()
+
+# --plot with --frequency: both panels, their curves, the band and the marks.
+function(cli_frequency_plot)
+  set(svg_file ${CMAKE_CURRENT_BINARY_DIR}/cli_bode.svg)
+  file(REMOVE ${svg_file})
+  expect_run(0 out err --frequency --opamp TL072 --r5 3 --series ∞ --plot ${svg_file})
+  file(READ ${svg_file} svg)
+  expect_match("svg document" "${svg}" "^<\\?xml[^\n]*\n<svg xmlns=\"http://www.w3.org/2000/svg\"")
+  foreach(part "<g id=\"zo\"" "<g id=\"gain_db\"" "<polyline class=\"curve\" data-name=\"zo\""
+               "<polyline class=\"curve\" data-name=\"gain\"" "<polyline class=\"curve\" data-name=\"gain_open\""
+               "<rect class=\"band\"" "data-name=\"zo_1pct\"" "data-name=\"crossover\"")
+    string(FIND "${svg}" "${part}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "no ${part} in the Bode picture")
+    endif()
+  endforeach()
+  string(REGEX MATCH "data-name=\"zo\" points=\"([^\"]*)\"" zo_curve "${svg}")
+  string(REGEX MATCHALL "[0-9.]+,[0-9.]+" vertices "${CMAKE_MATCH_1}")
+  list(LENGTH vertices n)
+  expect_equal("a vertex per sweep point" "${n}" "121")
+  expect_run(9 out err --frequency --plot ${CMAKE_CURRENT_BINARY_DIR}/no-such-folder/b.svg)
+endfunction()
+
+# --netlist with an op-amp option: the model, the load's capacitance, .ac,
+# .noise and .meas ac; without one, the ideal netlist.
+function(cli_netlist_model)
+  expect_run(0 out err --netlist --opamp TL072 --cload 10n --ro 50 --f2 20M)
+  foreach(line "\nGX x 0 x 0 5\\.01[0-9]*e-06\n" "\nCX x 0 " "\nCY y 0 " "\nGRO z out z out 0\\.02\n"
+               "\nCLOAD out_g 0 1e-08\n" "\n\\.ac dec 20 10 1e\\+07\n" "\n\\*\\.noise V\\(out_g\\) VIN dec 20 10 1e\\+07\n"
+               "\n\\.meas ac zo_1k find vm\\(out_zo\\) at=1e3\n" "\n\\.meas ac gain_20k find vdb\\(out_g\\) at=20e3\n"
+               "\nREN inp inpn [0-9.]+\n")
+    expect_match("model netlist" "${out}" "${line}")
+  endforeach()
+  expect_run(0 out err --netlist --gbw 1M)
+  expect_match("a value alone makes the model" "${out}" "\nGA 0 x inp inn 1\n")
+  expect_run(0 out err --netlist)
+  expect_match("ideal without options" "${out}" "\nEOA out 0 inp inn 1e7\n")
+  # A stage whose figures the netlist's gain of 1e7 does not give says so.
+  expect_run(0 out err --netlist --r5 1e-6)
+  expect_match("finite-gain note" "${out}" "\n\\*   as written: zo = 9\\.842[0-9]*, gain_db = -29\\.15[0-9]*, ")
+  expect_run(0 out err --netlist --gain 100)
+  expect_match("finite-gain note" "${out}" ", zio = 1135\\.1[0-9]*, ")
 endfunction()
 
 if(NOT COMMAND "${CASE}" OR NOT CASE MATCHES "^cli_")

@@ -1,17 +1,18 @@
 // Every kind of character that the writers replace or escape, through the
 // writers themselves and with texts the command line would refuse before they
 // got there: control characters, quotes, line breaks, non-ASCII, text that is
-// not UTF-8. Each case is the exact text written.
+// not UTF-8. Each case is the exact text written. (The netlist's:
+// tests/response/netlist_escape_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/svg.h"
 #include "common/utf.h"
 #include "designs.h"
 #include "explore/histogram_picture.h"
-#include "explore/netlist.h"
 #include "explore/table.h"
 
 namespace velmora::explore {
@@ -27,49 +28,6 @@ struct Case {
   const char* what;
   std::string in, out;
 };
-
-// The netlist quotes the texts as typed in its second line, a comment: no
-// character may end that line, and the file stays UTF-8.
-TEST(WriterEscapes, NetlistComment) {
-  const std::string r = std::string(kFffd);
-  const Case cases[] = {
-      {"line feed",           "1\n0",              "1?0"},
-      {"carriage return",     "1\r0",              "1?0"},
-      {"tab",                 "\t600",             "?600"},
-      {"NUL",                 "6\0"s "00",         "6?00"},
-      {"escape, U+001F",      "\x1b[0m\x1f",       "?[0m?"},
-      {"DEL",                 "60\x7f",            "60?"},
-      {"C1: U+0080, NEL, U+009F", "\xC2\x80" "1\xC2\x85" "2\xC2\x9F", "?1?2?"},
-      {"space and ~ stay",    " 6~0 ",             " 6~0 "},
-      {"no-break space stays", "600\xC2\xA0",      "600\xC2\xA0"},  // U+00A0, just past the C1 block
-      {"quote and backslash", "\"600\\",           "\"600\\"},
-      {"non-ASCII",           "10kΩ µ ∞ １０ｋ",    "10kΩ µ ∞ １０ｋ"},
-      {"line separator stays", "6\xE2\x80\xA8" "0", "6\xE2\x80\xA8" "0"},  // U+2028: no line end to SPICE
-      {"beyond the BMP",      "600😀",             "600😀"},
-      {"stray continuation",  "6\x80" "0",         "6" + r + "0"},
-      {"truncated at the end", "600\xE2\x88",      "600" + r + r},
-      {"encoded surrogate",   "\xED\xA0\x80",      r + r + r},
-      {"overlong slash",      "\xC0\xAF",          r + r},
-      {"beyond U+10FFFF",     "\xF4\x90\x80\x80",  r + r + r + r},
-      {"lone surrogate of a box", common::Utf16ToUtf8(u"6\xD800" "0"), "6" + r + "0"},
-  };
-  const main::DesignState state = Designed(kDefault, 24);
-  const std::string plain = MakeNetlist({"600", "0", "10k", "10k", "68", "24"}, state, "\r\n");
-  for (const Case& c : cases) {
-    for (const int field : {0, 5}) {  // Zo, the first text quoted, and the series, the last
-      NetlistInputs in{"600", "0", "10k", "10k", "68", "24"};
-      (field == 0 ? in.zo : in.series) = c.in;
-      const std::string netlist = MakeNetlist(in, state, "\r\n");
-      const std::string expected = field == 0
-          ? "* Inputs: Zo \"" + c.out + "\", gain \"0\" dB, R1 \"10k\", R3 \"10k\", R5 \"68\", series \"24\"\r\n"
-          : "* Inputs: Zo \"600\", gain \"0\" dB, R1 \"10k\", R3 \"10k\", R5 \"68\", series \"" + c.out + "\"\r\n";
-      const std::size_t start = netlist.find("\r\n") + 2;
-      EXPECT_EQ(netlist.substr(start, netlist.find("\r\n", start) + 2 - start), expected) << c.what;
-      // Only that line differs from the netlist of plain texts.
-      EXPECT_EQ(netlist.substr(start + expected.size()), plain.substr(plain.find("\r\n", start) + 2)) << c.what;
-    }
-  }
-}
 
 // One table with one text cell, as JSON: `"t": [{"k": CELL}]`.
 std::string JsonOf(const std::string& name, const std::string& key, const std::string& cell) {
@@ -123,6 +81,7 @@ TEST(WriterEscapes, CsvFields) {
   }
 }
 
+// Every SVG the program writes escapes its texts with common::SvgEscaped.
 TEST(WriterEscapes, SvgText) {
   const Case cases[] = {
       {"markup",               "<a & b>",       "&lt;a &amp; b&gt;"},
@@ -134,7 +93,7 @@ TEST(WriterEscapes, SvgText) {
       {"DEL and C1 stay",      "\x7f\xC2\x85",  "\x7f\xC2\x85"},
       {"non-ASCII stays",      "Ω ≤ ∞",         "Ω ≤ ∞"},
   };
-  for (const Case& c : cases) EXPECT_EQ(explore::SvgText(c.in), c.out) << c.what;
+  for (const Case& c : cases) EXPECT_EQ(common::SvgEscaped(c.in), c.out) << c.what;
 }
 
 }  // namespace

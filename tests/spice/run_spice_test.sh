@@ -24,6 +24,14 @@
 # are 1e-6; close to it (Zo / R5 = 1000) e reaches 1e-3 and the bounds follow.
 # The gain is compared as a ratio (its dB value converted back). Ends with
 # "N passed, M failed"; a failure names the design and the figure.
+#
+# A stage so close to its limit that the gain of 1e7 leaves its figures more
+# than 1e-4 off the ideal ones (designs_finite_gain.txt) has a comment line
+# "*   as written: zo = ..., ..." with the figures of the netlist as written:
+# the .meas results must be those, within 1e-5 relative (a tenth of the
+# difference the note is about; the simulator's own rounding, magnified near
+# the limit, reaches 1.3e-6 for d40-near, Zo / R5 = 1000) plus half a unit of
+# the last printed digit.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 (($# >= 1)) || { echo "usage: $(basename "$0") VELMORA_CLI [DESIGNS]" >&2; exit 2; }
@@ -63,6 +71,11 @@ check_design() {
     return
   fi
   sed -n -E 's/^\*   (zo|gain_db|zio|eta) += ([-+0-9.e]+) .*/\1 \2/p' "$d.cir" >"$d.own"
+  local written=0
+  if grep -q '^\*   as written: ' "$d.cir"; then
+    written=1
+    sed -n -E 's/^\*   as written: //p' "$d.cir" | tr ',' '\n' | sed -E 's/^ *([a-z_]+) = ([-+0-9.e]+)$/\1 \2/' >"$d.own"
+  fi
   local a
   grep -q '^EOA out 0 inp inn 1e7$' "$d.cir" || echo "FAIL $name: the netlist's op-amp line has changed"
   variant "$d.cir" "" >"$d-1e7.cir"
@@ -78,7 +91,7 @@ check_design() {
     meas=$(awk -v f="$f" '$1 == f { print $2 }' "$d.meas")
     f7=$(awk -v f="$f" '$1 == f { print $2 }' "$d.full7")
     f6=$(awk -v f="$f" '$1 == f { print $2 }' "$d.full6")
-    verdict=$(awk -v f="$f" -v own="$own" -v meas="$meas" -v f7="$f7" -v f6="$f6" '
+    verdict=$(awk -v f="$f" -v own="$own" -v meas="$meas" -v f7="$f7" -v f6="$f6" -v written="$written" '
       function abs(x) { return x < 0 ? -x : x }
       # The gain is compared as a ratio: its dB value converted back.
       function val(x) { return f == "gain_db" ? exp(x / 20 * log(10)) : x }
@@ -87,6 +100,13 @@ check_design() {
       BEGIN {
         if (own == "" || meas == "" || f7 == "" || f6 == "") { print "missing value (own " own ", meas " meas ", full " f7 " " f6 ")"; exit }
         p = val(own); m = val(meas); a7 = val(f7); a6 = val(f6)
+        if (written) {
+          # The figures of the netlist as written: the simulated ones themselves.
+          r = (f == "gain_db") ? abs(p) * (exp(half_ulp7(meas) / 20 * log(10)) - 1) : half_ulp7(meas)
+          if (abs(m - p) > 1e-5 * abs(p) + r) { printf "meas %s against as written %s: off by %.3g\n", meas, own, abs(m - p); exit }
+          if (abs(a7 - p) > 1e-5 * abs(p)) { printf "node %.17g against as written %.17g\n", a7, p; exit }
+          printf "ok %.2g\n", abs(a7 - p) / abs(p); exit
+        }
         e = abs(a7 - a6) / 9
         # The printed digits are of the dB value for the gain: their half unit, as a ratio.
         r = (f == "gain_db") ? abs(p) * (exp(half_ulp7(meas) / 20 * log(10)) - 1) : half_ulp7(meas)

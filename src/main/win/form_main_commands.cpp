@@ -10,7 +10,7 @@
 #include "common/win/print_text.h"
 #include "common/win/save_file.h"
 #include "common/win/win_text.h"
-#include "explore/netlist.h"
+#include "response/netlist.h"
 #include "main/report.h"
 #include "main/series_text.h"
 #include "main/texts.h"
@@ -144,9 +144,9 @@ std::u16string TFormMain::MakeReport() const {
 void TFormMain::SaveNetlist() {
   if (!design_.Valid) return;
   const auto utf8 = [this](int id) { return common::Utf16ToUtf8(Text(id)); };
-  const explore::NetlistInputs inputs{utf8(control::EditZo), utf8(control::EditGain), utf8(control::EditR1),
+  const response::NetlistInputs inputs{utf8(control::EditZo), utf8(control::EditGain), utf8(control::EditR1),
                                       utf8(control::EditR3), utf8(control::EditR5),   utf8(control::ComboBoxER)};
-  const std::string netlist = explore::MakeNetlist(inputs, design_, "\r\n");
+  const std::string netlist = response::MakeNetlist(inputs, design_, "\r\n");
   const std::optional<std::wstring> path =
       common::AskSavePath(hwnd_, common::ToWide(texts::NetlistFilter), L"velmora.cir", L"cir");
   if (!path) return;

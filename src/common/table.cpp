@@ -1,4 +1,4 @@
-#include "explore/table.h"
+#include "common/table.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,11 +7,8 @@
 #include "common/numtext.h"
 #include "common/utf.h"
 
-namespace velmora::explore {
+namespace velmora::common {
 
-using common::FormatPadded;
-using common::FormatSI;
-using common::Utf16ToUtf8;
 namespace {
 
 // Code points in UTF-8 text: every byte that does not continue a sequence.
@@ -45,7 +42,7 @@ bool RightAligned(const Cell& cell) {
 
 std::string CellText(const Cell& cell, const Column& column) {
   switch (cell.kind) {
-    case Cell::Kind::Null: return "-";
+    case Cell::Kind::Null: return cell.label.empty() ? "-" : cell.label;
     case Cell::Kind::Number: return NumberText(cell.number, column);
     case Cell::Kind::Integer:
     case Cell::Kind::Text: return cell.label.empty() ? cell.text : cell.label;
@@ -207,6 +204,12 @@ Cell Cell::Number(double x) {
   return c;
 }
 
+Cell Cell::Missing(std::string shown) {
+  Cell c;
+  c.label = std::move(shown);
+  return c;
+}
+
 Cell Cell::Integer(std::int64_t x) {
   Cell c;
   c.kind = Kind::Integer;
@@ -268,4 +271,4 @@ std::string RenderTables(const std::vector<Table>& tables, TableFormat format,
   return out;
 }
 
-}  // namespace velmora::explore
+}  // namespace velmora::common
