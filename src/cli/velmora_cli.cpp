@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -202,12 +201,7 @@ int Solve(const Settings& s, vm::DesignState& state) {
 // was there stays as it was when the write fails); kOk, or kWriteFailed
 // after a message naming the file.
 int WriteFile(const std::u16string& path, std::string_view text) {
-#ifdef _WIN32
-  const std::filesystem::path file(std::wstring(path.begin(), path.end()));
-#else
-  const std::filesystem::path file(Utf16ToUtf8(path));
-#endif
-  const int error = vc::WriteAllOrNothing(file, text);
+  const int error = vc::WriteAllOrNothing(path, text);
   if (error == 0) return kOk;
   WriteErr("velmora-cli: cannot write " + Quoted(path) + ": " + std::string(std::strerror(error)) + "\n");
   return kWriteFailed;

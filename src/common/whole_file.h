@@ -4,12 +4,13 @@
 // leaves the file that was there as it was.
 #pragma once
 
-#include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace velmora::common {
 
-// Creates or replaces the file at `path` with exactly `bytes`.
+// Creates or replaces the file at `path` (UTF-16; given to the system as
+// UTF-8 on POSIX, as it stands on Windows) with exactly `bytes`.
 //
 // A regular file (reached through any symbolic links; the links stay) or a
 // path where nothing is yet: the target must be writable as it is (a
@@ -17,9 +18,8 @@ namespace velmora::common {
 // to a new file of a unique name (".velmora-PID-N.tmp") in the target's
 // folder, flushed (fflush, then fsync; _commit on Windows), given the old
 // file's permissions and renamed over the target (rename(2); on Windows
-// std::filesystem::rename, which is MoveFileExW with
-// MOVEFILE_REPLACE_EXISTING). On any failure the new file is removed and the
-// target is left untouched.
+// MoveFileExW with MOVEFILE_REPLACE_EXISTING). On any failure the new file is
+// removed and the target is left untouched.
 //
 // Anything else that exists there (a device such as /dev/stdout, /dev/full
 // or, on Windows, NUL and CON, a pipe, a dangling symbolic link, a folder) is
@@ -27,6 +27,6 @@ namespace velmora::common {
 //
 // Returns 0, or the errno value of the first failure (EIO when the C library
 // gave none). Never throws.
-int WriteAllOrNothing(const std::filesystem::path& path, std::string_view bytes) noexcept;
+int WriteAllOrNothing(std::u16string_view path, std::string_view bytes) noexcept;
 
 }  // namespace velmora::common

@@ -26,6 +26,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The function under test, for a path as the tests build it.
+int WriteAllOrNothing(const fs::path& path, std::string_view bytes) {
+  return common::WriteAllOrNothing(path.u16string(), bytes);
+}
+
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <vector>
 
 #include "common/whole_file.h"
+#include "common/win/win_text.h"
 
 namespace velmora::common {
 namespace {
@@ -73,7 +73,7 @@ DWORD SystemErrorOf(int errnoValue) {
 }
 
 DWORD WriteWholeFile(const std::wstring& path, std::string_view bytes) {
-  return SystemErrorOf(WriteAllOrNothing(std::filesystem::path(path), bytes));
+  return SystemErrorOf(WriteAllOrNothing(FromWide(path), bytes));
 }
 
 }  // namespace velmora::common
