@@ -23,6 +23,7 @@ struct ExplorerEntry {
 constexpr std::array kExplorerEntries = {
     ExplorerEntry{main::texts::ExplorerMenuSeries, 'E', Page::Series},
     ExplorerEntry{main::texts::ExplorerMenuTolerance, 'L', Page::Tolerance},
+    ExplorerEntry{main::texts::ExplorerMenuFrequency, 'F', Page::Frequency},
 };
 
 }  // namespace

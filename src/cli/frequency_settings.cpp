@@ -1,6 +1,5 @@
 #include "cli/frequency_settings.h"
 
-#include <cmath>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -8,40 +7,23 @@
 #include "cli/diagnostics.h"
 #include "common/numtext.h"
 #include "common/utf.h"
+#include "response/frequency_fields.h"
 
 namespace velmora::cli {
 namespace {
 
-using response::kInfinity;
+using response::FrequencyField;
 
-bool IsInfinity(std::u16string_view text) {
-  if (text == u"∞" || text == u"+∞") return true;
-  std::u16string lower;
-  for (char16_t c : text) lower.push_back(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c);
-  return lower == u"inf" || lower == u"+inf" || lower == u"infinity" || lower == u"+infinity";
-}
-
-// One option's value: the text as a box reads it (or infinity where
-// allowed), then its range; kBadValue with the option named otherwise.
-struct Rule {
-  const char* option;
-  bool infinite;        // "∞" allowed
-  double lo, hi;        // lo < value <= hi, or lo <= value when `closed`
-  bool closed;
-  const char* expected;
-};
-
-int Read(const std::optional<std::u16string>& text, const Rule& rule, double& value) {
+// One option's value as the shared reader takes it; kBadValue with the
+// option named and what it expects otherwise.
+int Read(const std::optional<std::u16string>& text, FrequencyField field, const char* option, const char* expected,
+         response::OpAmp& op, response::FrequencySettings& settings) {
   if (!text) return kOk;
-  double x = rule.infinite && IsInfinity(*text) ? kInfinity : common::StrToValue(*text);
-  const bool inRange = x == kInfinity ? rule.infinite : (rule.closed ? x >= rule.lo : x > rule.lo) && x <= rule.hi;
-  if (std::isnan(x) || !inRange) return BadValue(rule.option, *text, rule.expected);
-  value = x;
+  const std::optional<double> x = response::ReadFrequencyField(field, *text);
+  if (!x) return BadValue(option, *text, expected);
+  response::SetField(field, *x, op, settings);
   return kOk;
 }
-
-constexpr double kLowestFrequency = 1e-3, kHighestFrequency = 1e12;
-constexpr std::size_t kOpAmpReads = 8;
 
 }  // namespace
 
@@ -57,34 +39,34 @@ int ReadFrequency(const FrequencyTexts& t, FrequencyRun& run) {
   }
   const std::string base = op.name;
   response::FrequencySettings& s = run.settings;
-  double perDecade = s.perDecade;
   const struct {
     const std::optional<std::u16string>* text;
-    Rule rule;
-    double* value;
+    FrequencyField field;
+    const char* option;
+    const char* expected;
   } reads[] = {
-      // The op-amp's values first (kOpAmpReads of them).
-      {&t.a0, {"--a0", true, -600, 600, true, "a gain in dB from -600 to 600, or ∞"}, &op.a0Db},
-      {&t.gbw, {"--gbw", true, 0, kHighestFrequency, false, "a frequency above 0 Hz, or ∞"}, &op.gbw},
-      {&t.f2, {"--f2", true, 0, kHighestFrequency, false, "a frequency above 0 Hz, or ∞ (no second pole)"}, &op.f2},
-      {&t.ro, {"--ro", false, 0, 1e12, true, "a resistance of 0 ohm or more"}, &op.ro},
-      {&t.en, {"--en", false, 0, 1, true, "a noise density of 0 V/√Hz or more"}, &op.en},
-      {&t.in, {"--in", false, 0, 1, true, "a noise density of 0 A/√Hz or more"}, &op.in},
-      {&t.vmax, {"--vmax", true, 0, 1e6, false, "a voltage above 0 V, or ∞"}, &op.vmax},
-      {&t.imax, {"--imax", true, 0, 1e6, false, "a current above 0 A, or ∞"}, &op.imax},
-      {&t.cload, {"--cload", false, 0, 1, true, "a capacitance of 0 F or more"}, &s.cload},
-      {&t.temp, {"--temp", false, -273.15, 1000, false, "a temperature above -273.15 °C"}, &s.tempC},
-      {&t.fmin, {"--fmin", false, kLowestFrequency, kHighestFrequency, true, "a frequency from 1m to 1T Hz"}, &s.fmin},
-      {&t.fmax, {"--fmax", false, kLowestFrequency, kHighestFrequency, true, "a frequency from 1m to 1T Hz"}, &s.fmax},
-      {&t.perDecade, {"--per-decade", false, 1, 1000, true, "a whole number from 1 to 1000"}, &perDecade},
+      // In the order of FrequencyField: the op-amp's values first.
+      {&t.a0, FrequencyField::A0, "--a0", "a gain in dB from -600 to 600, or ∞"},
+      {&t.gbw, FrequencyField::Gbw, "--gbw", "a frequency above 0 Hz, or ∞"},
+      {&t.f2, FrequencyField::F2, "--f2", "a frequency above 0 Hz, or ∞ (no second pole)"},
+      {&t.ro, FrequencyField::Ro, "--ro", "a resistance of 0 ohm or more"},
+      {&t.en, FrequencyField::En, "--en", "a noise density of 0 V/√Hz or more"},
+      {&t.in, FrequencyField::In, "--in", "a noise density of 0 A/√Hz or more"},
+      {&t.vmax, FrequencyField::Vmax, "--vmax", "a voltage above 0 V, or ∞"},
+      {&t.imax, FrequencyField::Imax, "--imax", "a current above 0 A, or ∞"},
+      {&t.cload, FrequencyField::Cload, "--cload", "a capacitance of 0 F or more"},
+      {&t.temp, FrequencyField::Temp, "--temp", "a temperature above -273.15 °C"},
+      {&t.fmin, FrequencyField::Fmin, "--fmin", "a frequency from 1m to 1T Hz"},
+      {&t.fmax, FrequencyField::Fmax, "--fmax", "a frequency from 1m to 1T Hz"},
+      {&t.perDecade, FrequencyField::PerDecade, "--per-decade", "a whole number from 1 to 1000"},
   };
+  static_assert(std::size(reads) == response::kFrequencyFields);
   bool changed = false;  // a value of the op-amp given on its own
   for (std::size_t k = 0; k < std::size(reads); ++k) {
-    if (const int code = Read(*reads[k].text, reads[k].rule, *reads[k].value); code != kOk) return code;
-    changed = changed || (k < kOpAmpReads && reads[k].text->has_value());
+    const auto& r = reads[k];
+    if (const int code = Read(*r.text, r.field, r.option, r.expected, op, s); code != kOk) return code;
+    changed = changed || (k < response::kOpAmpFields && r.text->has_value());
   }
-  if (perDecade != std::floor(perDecade)) return BadValue("--per-decade", *t.perDecade, "a whole number from 1 to 1000");
-  s.perDecade = static_cast<std::int32_t>(perDecade);
   if (!(s.fmin < s.fmax)) {
     return t.fmax ? BadValue("--fmax", *t.fmax, "a frequency above --fmin")
                   : BadValue("--fmin", *t.fmin, "a frequency below --fmax");

@@ -192,6 +192,43 @@ Table PointsTable(const FrequencyReport& r) {
   return t;
 }
 
+// A cell as the text form shows it in `column`, without the padding.
+std::string Trimmed(const Cell& cell, const Column& column) {
+  std::string s = common::CellText(cell, column);
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+  return s;
+}
+
+// The figures of the stage beside the plain build's, one row each.
+std::vector<Table> HeadlineDriveAndNoise(const FrequencyReport& r) {
+  const Drive& d = r.drive;
+  Table drive;
+  drive.name = "drive";
+  drive.title = "Drive at 1 kHz into Zo || CL";
+  drive.columns = {{"build", "build"}, {"level_v_peak", "V peak", Shown::SI}, {"level_dbu", "dBu", Shown::Fixed, 2},
+                   {"limit", "set by"}};
+  drive.rows = {{Cell::Text("this stage"), Value(d.level), Value(d.levelDbu), LimitCell(d.limit)},
+                {Cell::Text("plain build"), Value(d.plainLevel), Value(d.plainLevelDbu), LimitCell(d.plainLimit)}};
+  const Column amps{"", "", Shown::SI}, db{"", "", Shown::Fixed, 2};
+  drive.notes.push_back("Into a short: " + Trimmed(Value(d.shortCurrent), amps) +
+                        "A peak; gained over the plain build: " + Trimmed(Value(d.headroomDb), db) +
+                        " dB.");
+  const NoiseFigures& n = r.noise;
+  Table noise;
+  noise.name = "noise";
+  noise.title = "Noise at Out, 20 Hz - 20 kHz unweighted";
+  noise.columns = {{"build", "build"}, {"density", "at 1 kHz /√Hz", Shown::SI}, {"rms", "rms", Shown::SI},
+                   {"dbu", "dBu", Shown::Fixed, 2}, {"in_rms", "input-referred rms", Shown::SI}};
+  noise.rows = {{Cell::Text("this stage"), Cell::Number(n.outDensity1k), Cell::Number(n.outRms),
+                 Cell::Number(n.outDbu), Cell::Number(n.inRms)},
+                {Cell::Text("plain build"), Cell::Number(n.plainOutDensity1k), Cell::Number(n.plainOutRms),
+                 Cell::Number(n.plainOutDbu), Cell::Number(n.plainInRms)}};
+  noise.notes.push_back("Cost against the plain build: " + Trimmed(Cell::Number(n.costDb), db) +
+                        " dB.");
+  return {drive, noise};
+}
+
 }  // namespace
 
 std::vector<Table> FrequencyTables(const main::DesignState& state, const FrequencyReport& r) {
@@ -219,6 +256,21 @@ std::vector<Table> PresetTables() {
                       Value(p.ro), Value(p.vmax), Value(p.imax), Value(p.en), Value(p.in), Cell::Text(p.source)});
   }
   return {t};
+}
+
+std::vector<Table> HeadlineTables(const FrequencyReport& r) {
+  Table dc;
+  dc.name = "dc";
+  dc.title = "DC";
+  dc.columns = DcColumns();
+  dc.columns.insert(dc.columns.begin(), Column{"op_amp", "op-amp"});
+  std::vector<Cell> real = DcRow(r.dc), ideal = DcRow(r.ideal);
+  real.insert(real.begin(), Cell::Text("this"));
+  ideal.insert(ideal.begin(), Cell::Text("ideal"));
+  dc.rows = {real, ideal};
+  std::vector<Table> tables{dc, BandwidthTable(r.bandwidth), StabilityTable(r)};
+  for (Table& t : HeadlineDriveAndNoise(r)) tables.push_back(std::move(t));
+  return tables;
 }
 
 }  // namespace velmora::response

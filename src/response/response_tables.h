@@ -19,6 +19,11 @@ namespace velmora::response {
 // parameter of the op-amp (A0, GBW, f2, Vmax, Imax).
 std::vector<common::Table> FrequencyTables(const main::DesignState& state, const FrequencyReport& report);
 
+// The figures a reader looks at first, as short tables for the window: the
+// DC figures with this op-amp and the ideal one, the bandwidths, the
+// stability of each load, the drive and the noise beside the plain build's.
+std::vector<common::Table> HeadlineTables(const FrequencyReport& report);
+
 // The presets, one row each, for --opamp list.
 std::vector<common::Table> PresetTables();
 

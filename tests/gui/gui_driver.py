@@ -751,6 +751,14 @@ class Gui:
         l, t, _, b = r
         xdotool("mousemove", l + 20, (t + b) // 2, "click", "--repeat", clicks, "--delay", "80", "1")
 
+    def explorer_tab(self, index):
+        """Clicks tab `index` of the explorer's tab strip."""
+        answer = self.probe(f"extab {index}")
+        r = rect(answer.output) if answer.ok else None
+        if r is None:
+            raise CaseFailed(f"no explorer tab {index}")
+        self.click_rect(r)
+
     def dismiss_dialogs(self):
         """Closes message boxes left open by a failed case, so that the next
         case starts from the main window."""

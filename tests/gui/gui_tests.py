@@ -832,9 +832,9 @@ def help_opens_once_centred(ui):
               help_firstplace="yes", help_memofits="yes")
 
 
-@help_window.case("  its text: 19 lines")
+@help_window.case("  its text: 20 lines")
 def help_text_has_19_lines(ui):
-    ui.expect(help_line1=HELP_LINE1, help_lines=19)
+    ui.expect(help_line1=HELP_LINE1, help_lines=20)
 
 
 @help_window.case("  its font: Tahoma, 11 px")
@@ -881,7 +881,7 @@ def help_text_is_editable(ui):
     ui.help_text()
     ui.key("ctrl+Home")
     ui.type("xyz")
-    ui.expect(help_line1="xyz" + HELP_LINE1, help_lines=19)
+    ui.expect(help_line1="xyz" + HELP_LINE1, help_lines=20)
 
 
 @help_window.case("alt+F4 hides it, not destroys")
@@ -894,7 +894,7 @@ def help_alt_f4_hides(ui):
 def help_comes_back_unchanged(ui):
     ui.click("LabelHelp")
     ui.expect(help_count=1, help_visible=1, help_rect=ui.recall("moved help window"),
-              help_line1="xyz" + HELP_LINE1, help_lines=19)
+              help_line1="xyz" + HELP_LINE1, help_lines=20)
 
 
 @help_window.case("enlarged: the text box follows")
@@ -1069,6 +1069,129 @@ def copy_button_drawn_after_maximising_from_the_smallest_size(ui):
     ui.window_menu("r")
     ui.expect(explorer_zoomed=0)
 
+
+
+# ---- The explorer's frequency page ----
+# By key, tab and menu; its copy against velmora-cli --frequency for two
+# presets and a custom op-amp; a box while it is typed; a bad value.
+frequency = session("frequency")
+FREQUENCY_SWEEP = "{}: 10Hz – 10MHz, 121 点"
+
+
+def frequency_copy_is_the_clis(ui, *options):
+    want = as_copied(ui.cli_output("--frequency", "--format", "csv", *options))
+    copied = ui.copy_from("ex.CopyFreq")
+    ui.verify(want.count("\\r\\n") > 130, f"velmora-cli gave '{want[:200]}'")
+    ui.verify(copied == want, f"got '{copied[:400]}', want '{want[:400]}'")
+
+
+@frequency.case("Enter, then Ctrl+F: the page for the ideal op-amp, focus on its list")
+def ctrl_f_opens_the_frequency_page(ui):
+    ui.click("EditZo")
+    ui.key("Return")
+    ui.key("ctrl+f")
+    ui.expect(explorer_visible=1, explorer_page=2, explorer_focus="OpAmp", explorer_text_OpAmp="ideal",
+              explorer_text_Gbw="∞", explorer_text_Ro="0", explorer_text_Temp="25",
+              explorer_text_FreqStatus=FREQUENCY_SWEEP.format("ideal"), explorer_enabled_CopyFreq=1,
+              explorer_text_FreqFigures=begins("DC\\r\\nop-amp"))
+
+
+@frequency.case("  its copy is velmora-cli --frequency's csv")
+def ideal_copy_is_the_clis_csv(ui):
+    frequency_copy_is_the_clis(ui)
+
+
+@frequency.case("  NE5532 chosen: it fills the boxes; its copy is --opamp NE5532's")
+def ne5532_copy_is_the_clis_csv(ui):
+    ui.click("ex.OpAmp")  # opens the list
+    ui.key("Down", "Return")
+    ui.expect(explorer_text_OpAmp="NE5532", explorer_text_Gbw="10M", explorer_text_A0="100",
+              explorer_text_En="5n", explorer_text_Imax="38m",
+              explorer_text_FreqStatus=FREQUENCY_SWEEP.format("NE5532"))
+    frequency_copy_is_the_clis(ui, "--opamp", "NE5532")
+
+
+@frequency.case("  TL072 with CL 1n: --opamp TL072 --cload 1n")
+def tl072_with_a_cable_is_the_clis_csv(ui):
+    ui.click("ex.OpAmp")
+    ui.key("Down", "Return")
+    ui.fill("ex.Cload", "1n")
+    ui.expect(explorer_text_OpAmp="TL072", explorer_text_Cload="1n",
+              explorer_text_FreqStatus=FREQUENCY_SWEEP.format("TL072"))
+    frequency_copy_is_the_clis(ui, "--opamp", "TL072", "--cload", "1n")
+
+
+@frequency.case("  GBW typed: custom; its copy is the same values given one by one")
+def custom_op_amp_is_the_clis_csv(ui):
+    ui.fill("ex.Gbw", "4M7")
+    ui.fill("ex.Temp", "60")
+    ui.expect(explorer_text_OpAmp="custom", explorer_text_FreqStatus=FREQUENCY_SWEEP.format("custom"))
+    frequency_copy_is_the_clis(ui, "--a0", "106", "--gbw", "4.7M", "--f2", "inf", "--ro", "0", "--en", "18n",
+                               "--in", "0.01p", "--vmax", "12", "--imax", "40m", "--cload", "1n", "--temp", "60")
+
+
+@frequency.case("  a box emptied while typing: not computed, no message")
+def emptied_box_clears_the_page(ui):
+    ui.click("ex.Vmax")
+    ui.key("Home", "shift+End", "Delete")
+    ui.expect(dialogs=0, explorer_text_FreqStatus="未計算: 値を入力してください", explorer_text_FreqFigures="",
+              explorer_enabled_CopyFreq=0, explorer_focus="Vmax")
+
+
+@frequency.case("  Enter on it: the message, nothing computed")
+def enter_on_an_empty_box_is_refused(ui):
+    ui.key("Return")
+    ui.expect(dialogs=1, dialog_text="Vmax は 0 より大きく 1M 以下の電圧 (V ピーク) か ∞ を入力してください",
+              explorer_text_FreqFigures="", explorer_enabled_CopyFreq=0)
+
+
+@frequency.case("  OK: the focus is back on Vmax")
+def refused_box_keeps_the_focus(ui):
+    ui.ok()
+    ui.expect(dialogs=0, explorer_focus="Vmax", explorer_enabled_CopyFreq=0)
+
+
+@frequency.case("  GBW 0 and Calculate: its own message, focus on GBW")
+def zero_gbw_is_refused(ui):
+    ui.fill("ex.Vmax", "12")
+    ui.fill("ex.Gbw", "0")
+    ui.click("ex.FreqCalc")
+    ui.expect(dialogs=1, dialog_text="GBW は 0 より大きく 1T 以下の周波数 (Hz) か ∞ を入力してください")
+    ui.ok()
+    ui.expect(dialogs=0, explorer_focus="Gbw", explorer_text_FreqFigures="")
+
+
+@frequency.case("the tabs: the first, then the third again")
+def tabs_reach_the_frequency_page(ui):
+    ui.explorer_tab(0)
+    ui.expect(explorer_page=0, explorer_shown_Gbw=0)
+    ui.explorer_tab(2)
+    ui.expect(explorer_page=2, explorer_shown_Gbw=1, explorer_text_Gbw="0")
+
+
+@frequency.case("Esc, then Alt+Space F from the main window: the page again")
+def window_menu_opens_the_frequency_page(ui):
+    ui.key("Escape")
+    ui.expect(explorer_visible=0)
+    ui.main_click(10, -12)
+    ui.window_menu("f")
+    ui.expect(explorer_visible=1, explorer_page=2, explorer_focus="OpAmp")
+
+
+@frequency.case("R5 3, no series, Enter: the page follows the new design")
+def frequency_page_follows_a_calculation(ui):
+    ui.key("Escape")
+    ui.main_click(10, -12)
+    ui.fill("EditR5", "3")
+    ui.fill("ComboBoxER", "x")  # reads as no series
+    ui.key("Return")
+    ui.expect(text_ComboBoxER="∞")
+    ui.key("ctrl+f")
+    ui.fill("ex.Gbw", "3M")
+    ui.expect(explorer_page=2, explorer_text_FreqStatus=FREQUENCY_SWEEP.format("custom"))
+    frequency_copy_is_the_clis(ui, "--r5", "3", "--series", "0", "--a0", "106", "--gbw", "3M", "--f2", "inf",
+                               "--ro", "0", "--en", "18n", "--in", "0.01p", "--vmax", "12", "--imax", "40m",
+                               "--cload", "1n", "--temp", "60")
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv))

@@ -28,6 +28,7 @@
 //                   screen, one cell per character: glyphs.inked (cells with
 //                   ink) and glyphs.distinct (cells that look different).
 //   probe exrow N   the screen rectangle of row N of the explorer's list.
+//   probe extab N   the screen rectangle of tab N of the explorer's tab strip.
 //   probe excontrols
 //                   every control of the explorer window (its direct
 //                   children), for checks of its layout: excontrols.client
@@ -90,12 +91,24 @@ constexpr Named kExplorerControls[] = {
     {"Calc", IDC_EX_CALC},         {"Cancel", IDC_EX_CANCEL},       {"CopyTol", IDC_EX_COPY_TOL},
     {"ShowZo", IDC_EX_SHOW_ZO},    {"ShowGain", IDC_EX_SHOW_GAIN},  {"Yield", IDC_EX_YIELD},
     {"Unstable", IDC_EX_UNSTABLE}, {"Progress", IDC_EX_PROGRESS},   {"Figures", IDC_EX_FIGURES},
+    {"OpAmp", IDC_EX_OPAMP},       {"A0", IDC_EX_A0},               {"Gbw", IDC_EX_GBW},
+    {"F2", IDC_EX_F2},             {"Ro", IDC_EX_RO},               {"Cload", IDC_EX_CLOAD},
+    {"En", IDC_EX_EN},             {"In", IDC_EX_IN},               {"Vmax", IDC_EX_VMAX},
+    {"Imax", IDC_EX_IMAX},         {"Temp", IDC_EX_TEMP},           {"FreqCalc", IDC_EX_FREQ_CALC},
+    {"CopyFreq", IDC_EX_COPY_FREQ}, {"FreqStatus", IDC_EX_FREQ_STATUS}, {"Latches", IDC_EX_LATCHES},
+    {"FreqFigures", IDC_EX_FREQ_FIGURES},
 };
 
 constexpr Named kExplorerLabels[] = {
     {"TolLabel", IDC_EX_TOL_LABEL},           {"DistLabel", IDC_EX_DIST_LABEL},
     {"SamplesLabel", IDC_EX_SAMPLES_LABEL},   {"SeedLabel", IDC_EX_SEED_LABEL},
     {"AcceptZoLabel", IDC_EX_ACCEPT_ZO_LABEL}, {"AcceptGainLabel", IDC_EX_ACCEPT_GAIN_LABEL},
+    {"OpAmpLabel", IDC_EX_OPAMP_LABEL},       {"A0Label", IDC_EX_A0_LABEL},
+    {"GbwLabel", IDC_EX_GBW_LABEL},           {"F2Label", IDC_EX_F2_LABEL},
+    {"RoLabel", IDC_EX_RO_LABEL},             {"CloadLabel", IDC_EX_CLOAD_LABEL},
+    {"EnLabel", IDC_EX_EN_LABEL},             {"InLabel", IDC_EX_IN_LABEL},
+    {"VmaxLabel", IDC_EX_VMAX_LABEL},         {"ImaxLabel", IDC_EX_IMAX_LABEL},
+    {"TempLabel", IDC_EX_TEMP_LABEL},
 };
 
 std::string Utf8(const std::wstring& w) {
@@ -439,7 +452,7 @@ void ExplorerState(HWND main, HWND focus, HWND active) {
   for (const Named& c : kExplorerControls) {
     HWND h = GetDlgItem(ex, c.id);
     if (h == focus) focused = c.name;
-    if (c.id == IDC_EX_FIGURES) {
+    if (c.id == IDC_EX_FIGURES || c.id == IDC_EX_FREQ_FIGURES) {
       std::printf("explorer.text.%s=%s\n", c.name, Escaped(LongText(h)).c_str());
     } else {
       std::printf("explorer.text.%s=%s\n", c.name, Escaped(Text(h)).c_str());
@@ -468,6 +481,31 @@ int ExplorerRow(HWND main, const std::string& indexText) {
   RECT row{client.left, head.bottom + index * rowHeight, client.right, head.bottom + (index + 1) * rowHeight};
   MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&row), 2);
   std::printf("%ld %ld %ld %ld\n", row.left, row.top, row.right, row.bottom);
+  return 0;
+}
+
+// The screen rectangle of tab N of the explorer's tab strip, read through a
+// buffer in the program's memory (the strip writes its answer there).
+int ExplorerTab(HWND main, const std::string& indexText) {
+  HWND ex = Explorer(main);
+  if (ex == nullptr) return 1;
+  HWND tabs = GetDlgItem(ex, IDC_EX_TAB);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(tabs, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return 1;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+  RECT item{};
+  SIZE_T read = 0;
+  const long index = std::strtol(indexText.c_str(), nullptr, 10);
+  const bool ok = remote != nullptr &&
+                  SendMessageW(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote)) &&
+                  ReadProcessMemory(process, remote, &item, sizeof item, &read) && read == sizeof item;
+  if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  if (!ok) return 1;
+  MapWindowPoints(tabs, nullptr, reinterpret_cast<POINT*>(&item), 2);
+  std::printf("%ld %ld %ld %ld\n", item.left, item.top, item.right, item.bottom);
   return 0;
 }
 
@@ -762,6 +800,7 @@ int Run(const std::vector<std::string>& words) {
   if (command == "listitem" && words.size() >= 2) return ListItem(main, arg);
   if (command == "rect" && words.size() >= 2) return ControlRect(main, arg);
   if (command == "exrow" && words.size() >= 2) return ExplorerRow(main, arg);
+  if (command == "extab" && words.size() >= 2) return ExplorerTab(main, arg);
   if (command == "excontrols") return ExplorerControls(main);
   if (command == "font" && words.size() >= 2) return Font(main, arg);
   if (command == "ink" && words.size() >= 2) return Ink(main, arg);

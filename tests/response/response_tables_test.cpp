@@ -81,5 +81,40 @@ TEST(ResponseTables, PresetTableHasEveryRow) {
   EXPECT_TRUE(j["opamps"][0]["gbw_hz"].is_null());
 }
 
+// The window's short tables carry the same figures as the full ones, the
+// stage beside the ideal op-amp and beside the plain build.
+TEST(ResponseTables, HeadlineFiguresAreTheFullTablesFigures) {
+  const main::DesignState s = Default();
+  const FrequencyReport r = AnalyseFrequency(s, *FindPreset("NE5532"), {});
+  const nlohmann::json full =
+      nlohmann::json::parse(common::RenderTables(FrequencyTables(s, r), common::TableFormat::Json));
+  const nlohmann::json head =
+      nlohmann::json::parse(common::RenderTables(HeadlineTables(r), common::TableFormat::Json));
+  ASSERT_EQ(head["dc"].size(), 2u);
+  for (const char* key : {"zo_ohm", "gain_db", "zio_ohm", "eta"}) {
+    EXPECT_EQ(head["dc"][0][key], full["dc"][key]) << key;
+    EXPECT_EQ(head["dc"][1][key], full["ideal"][key]) << key;
+  }
+  EXPECT_EQ(head["bandwidth"], full["bandwidth"]);
+  EXPECT_EQ(head["stability"], full["stability"]);
+  EXPECT_EQ(head["drive"][0]["level_v_peak"], full["drive"]["level_v_peak"]);
+  EXPECT_EQ(head["drive"][1]["level_v_peak"], full["drive"]["plain_level_v_peak"]);
+  EXPECT_EQ(head["drive"][1]["limit"], full["drive"]["plain_limit"]);
+  EXPECT_EQ(head["noise"][0]["rms"], full["noise"]["out_rms"]);
+  EXPECT_EQ(head["noise"][1]["density"], full["noise"]["plain_out_density_1khz"]);
+  EXPECT_EQ(head["noise"][1]["in_rms"], full["noise"]["plain_in_rms"]);
+  // The text keeps every line short enough for the window.
+  const std::string text = common::RenderTables(HeadlineTables(r), common::TableFormat::Text);
+  EXPECT_NE(text.find("gained over the plain build: 5.05 dB"), std::string::npos) << text;
+  EXPECT_NE(text.find("Cost against the plain build: 9.68 dB"), std::string::npos) << text;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    EXPECT_LE(end - start, 100u) << text.substr(start, end - start);
+    start = end + 1;
+  }
+}
+
 }  // namespace
 }  // namespace velmora::response
+

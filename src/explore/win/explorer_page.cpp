@@ -1,5 +1,7 @@
 #include "explore/win/explorer_page.h"
 
+#include "common/win/handles.h"
+#include "common/win/message_dialog.h"
 #include "common/win/win_text.h"
 
 namespace velmora::explore {
@@ -47,6 +49,29 @@ void CreatePageControls(const PageHost& host, std::span<const PageControl> table
 
 void ShowPageControls(HWND window, std::span<const PageControl> table, bool shown) {
   for (const PageControl& c : table) ShowWindow(GetDlgItem(window, c.id), shown ? SW_SHOW : SW_HIDE);
+}
+
+void RefuseBox(HWND window, int box, std::u16string_view message) {
+  common::MessageBoxCentered(common::ToWide(message), common::MsgDlgType::Warning, common::msgdlg::kOK, 0, window);
+  SetFocus(GetDlgItem(window, box));
+  SendMessageW(GetDlgItem(window, box), EM_SETSEL, 0, -1);
+}
+
+void PaintOffScreen(HDC target, const RECT& area, HFONT font, const std::function<void(HDC, int, int)>& draw) {
+  const int w = area.right - area.left, h = area.bottom - area.top;
+  if (w <= 0 || h <= 0) return;
+  common::UniqueDC dc(CreateCompatibleDC(target));
+  common::UniqueBitmap bitmap(CreateCompatibleBitmap(target, w, h));
+  if (!dc || !bitmap) return;
+  common::ScopedSelect selectBitmap(dc.get(), bitmap.get());
+  common::ScopedSelect selectFont(dc.get(), font);
+  RECT all{0, 0, w, h};
+  FillRect(dc.get(), &all, GetSysColorBrush(COLOR_WINDOW));
+  SetBkMode(dc.get(), TRANSPARENT);
+  SetTextColor(dc.get(), GetSysColor(COLOR_WINDOWTEXT));
+  draw(dc.get(), w, h);
+  FrameRect(dc.get(), &all, GetSysColorBrush(COLOR_BTNSHADOW));
+  BitBlt(target, area.left, area.top, w, h, dc.get(), 0, 0, SRCCOPY);
 }
 
 }  // namespace velmora::explore

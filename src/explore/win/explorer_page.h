@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -42,6 +43,16 @@ struct PageControl {
 void CreatePageControls(const PageHost& host, std::span<const PageControl> table, int top);
 // Shows or hides every control of `table`.
 void ShowPageControls(HWND window, std::span<const PageControl> table, bool shown);
+
+// A box whose value cannot be used: `message` in the centred warning box,
+// then the focus on the box with its text selected.
+void RefuseBox(HWND window, int box, std::u16string_view message);
+
+// Paints `area` of `target` through a bitmap of its size, so that a redraw
+// does not flicker: `draw` gets the bitmap's DC (in `font`, its face filled
+// with the window colour) and its width and height; the frame is drawn
+// after it. Nothing for an empty area.
+void PaintOffScreen(HDC target, const RECT& area, HFONT font, const std::function<void(HDC, int, int)>& draw);
 
 class ExplorerPage {
  public:

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "common/win/font_query.h"
@@ -21,11 +22,13 @@ using common::ToWide;
 
 constexpr UINT kFollowMessage = WM_APP + 1;  // the design was calculated
 static_assert(kFollowMessage != TolerancePage::kJobDoneMessage);
-constexpr int kClientWidth = 760;
-constexpr int kClientHeight = 580;
+constexpr int kClientWidth = 820;
+constexpr int kClientHeight = 640;
 constexpr int kTabHeight = 26;
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+using Page = TFormExplorer::Page;
+constexpr Page kPages[] = {Page::Series, Page::Tolerance, Page::Frequency};  // in the tab strip's order
 
 }  // namespace
 
@@ -147,8 +150,10 @@ void TFormExplorer::OnCreate() {
   HWND tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, 0, 0,
                              kClientWidth, kTabHeight, hwnd_, tabId, host.instance, nullptr);
   SendMessageW(tab, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  const std::u16string_view tabs[] = {texts::ExplorerTabSeries, texts::ExplorerTabTolerance};
-  for (int i = 0; i < 2; ++i) {
+  const std::u16string_view tabs[] = {texts::ExplorerTabSeries, texts::ExplorerTabTolerance,
+                                       texts::ExplorerTabFrequency};
+  static_assert(std::size(tabs) == std::size(kPages));
+  for (int i = 0; i < static_cast<int>(std::size(tabs)); ++i) {
     std::wstring caption = ToWide(tabs[i]);
     TCITEMW item{};
     item.mask = TCIF_TEXT;
@@ -157,6 +162,7 @@ void TFormExplorer::OnCreate() {
   }
   series_.Create(host, kTabHeight);
   tolerance_.Create(host, kTabHeight);
+  frequency_.Create(host, kTabHeight);
   ShowPage(Page::Series);
 }
 
@@ -165,6 +171,7 @@ void TFormExplorer::OnSize(int width, int height) {
   const RECT area{0, kTabHeight, width, height};
   series_.Layout(area);
   tolerance_.Layout(area);
+  frequency_.Layout(area);
   // Everything may have moved: redraw it all, the controls included.
   RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -183,14 +190,19 @@ void TFormExplorer::OnActivate(bool active) {
 }
 
 ExplorerPage& TFormExplorer::PageOf(Page page) {
-  if (page == Page::Series) return series_;
-  return tolerance_;
+  switch (page) {
+    case Page::Series: return series_;
+    case Page::Tolerance: return tolerance_;
+    case Page::Frequency: break;
+  }
+  return frequency_;
 }
 
 void TFormExplorer::ShowPage(Page page) {
   page_ = page;
-  SendMessageW(GetDlgItem(hwnd_, IDC_EX_TAB), TCM_SETCURSEL, page == Page::Series ? 0 : 1, 0);
-  for (Page p : {Page::Series, Page::Tolerance}) {
+  const auto tab = std::find(std::begin(kPages), std::end(kPages), page) - std::begin(kPages);
+  SendMessageW(GetDlgItem(hwnd_, IDC_EX_TAB), TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+  for (Page p : kPages) {
     if (p != page) PageOf(p).Show(false);
   }
   PageOf(page).Show(true);
@@ -206,14 +218,15 @@ void TFormExplorer::OnCommand(int id, int code) {
       if (!PageOf(page_).OnEscape()) ShowWindow(hwnd_, SW_HIDE);
       break;
     default:
-      if (!series_.OnCommand(id, code)) tolerance_.OnCommand(id, code);
+      if (!series_.OnCommand(id, code) && !tolerance_.OnCommand(id, code)) frequency_.OnCommand(id, code);
       break;
   }
 }
 
 LRESULT TFormExplorer::OnNotify(const NMHDR& header) {
   if (header.idFrom == IDC_EX_TAB && header.code == TCN_SELCHANGE) {
-    ShowPage(SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0) == 0 ? Page::Series : Page::Tolerance);
+    const LRESULT tab = SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0);
+    if (tab >= 0 && tab < static_cast<LRESULT>(std::size(kPages))) ShowPage(kPages[tab]);
     return 0;
   }
   return PageOf(page_).OnNotify(header);
@@ -226,6 +239,7 @@ void TFormExplorer::Refresh() {
   const std::optional<DesignInputs> design = links_.current ? links_.current() : std::nullopt;
   series_.Follow(design);
   tolerance_.Follow(design);
+  frequency_.Follow(design);
 }
 
 void TFormExplorer::OnPaint() {

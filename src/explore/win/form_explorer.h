@@ -1,5 +1,5 @@
 // The explorer window: pages reached by a tab strip (every series, the
-// tolerance analysis) for the design the program gives it. Modeless, owned
+// tolerance analysis, the frequency response with a real op-amp) for the design the program gives it. Modeless, owned
 // by the main window, hidden rather than destroyed when closed so that it
 // keeps its size, place and contents for the run.
 #pragma once
@@ -13,6 +13,7 @@
 
 #include "common/win/base_window.h"
 #include "common/win/handles.h"
+#include "explore/win/frequency_page.h"
 #include "explore/win/series_page.h"
 #include "explore/win/tolerance_page.h"
 #include "main/design.h"
@@ -22,7 +23,7 @@ namespace velmora::explore {
 class TFormExplorer : public common::BaseWindow<TFormExplorer> {
  public:
   static constexpr const wchar_t* kClassName = L"TFormExplorer";
-  enum class Page { Series, Tolerance };
+  enum class Page { Series, Tolerance, Frequency };
 
   // What the window asks of the program around it: the design it follows,
   // and a series chosen from its list.
@@ -34,7 +35,7 @@ class TFormExplorer : public common::BaseWindow<TFormExplorer> {
   };
 
   // The smallest client area: every control of every page stays inside it.
-  static constexpr SIZE kMinClient{700, 400};
+  static constexpr SIZE kMinClient{700, 460};
 
   TFormExplorer();
   ~TFormExplorer();
@@ -71,6 +72,7 @@ class TFormExplorer : public common::BaseWindow<TFormExplorer> {
   common::UniqueFont boldFont_;
   SeriesPage series_;
   TolerancePage tolerance_;
+  FrequencyPage frequency_;
   Page page_ = Page::Series;
   bool stale_ = true;     // a calculation happened while the window was hidden
   HWND focus_ = nullptr;  // the control that gets the focus when the window is activated

@@ -195,10 +195,7 @@ void TolerancePage::StartAnalysis(bool quiet) {
     // Nothing stays on show from settings that are no longer the box's.
     ClearAnalysis({});
     if (quiet) return;
-    common::MessageBoxCentered(ToWide(bad->message), common::MsgDlgType::Warning, common::msgdlg::kOK, 0,
-                               host_.window);
-    SetFocus(Item(BoxOf(bad->box)));
-    SendMessageW(Item(BoxOf(bad->box)), EM_SETSEL, 0, -1);
+    RefuseBox(host_.window, BoxOf(bad->box), bad->message);
     return;
   }
   const ToleranceSettings& settings = std::get<ToleranceSettings>(read);

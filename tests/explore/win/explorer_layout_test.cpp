@@ -13,33 +13,14 @@
 #include <vector>
 
 #include "explore/win/explorer_resource.h"
+#include "explore/win/window_testing.h"
 #include "main/win/form_main.h"
 
 namespace velmora::explore {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Handles the thread's messages until `done` holds or ten seconds pass.
-bool PumpUntil(const std::function<bool()>& done) {
-  const auto end = Clock::now() + std::chrono::seconds(10);
-  while (!done()) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (Clock::now() > end) return false;
-    Sleep(5);
-  }
-  return true;
-}
-
-std::wstring TextOf(HWND w) {
-  std::wstring s(static_cast<std::size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
-  s.resize(static_cast<std::size_t>(GetWindowTextW(w, s.data(), static_cast<int>(s.size()))));
-  return s;
-}
+using testing::PumpUntil;
+using testing::TextOf;
 
 std::wstring ClassOf(HWND w) {
   wchar_t name[64] = {};
@@ -127,7 +108,7 @@ class ExplorerLayout : public ::testing::Test {
     explorer_->Open(instance_, main_->Handle(), links, page);
     HWND yield = GetDlgItem(explorer_->Handle(), IDC_EX_YIELD);
     ASSERT_TRUE(PumpUntil([yield] { return TextOf(yield).find(L'/') != std::wstring::npos; }))
-        << "the analysis did not end: " << testing::PrintToString(TextOf(yield));
+        << "the analysis did not end: " << ::testing::PrintToString(TextOf(yield));
   }
 
   // The faults of each page at the smallest, the default and the maximised size.
@@ -148,7 +129,7 @@ class ExplorerLayout : public ::testing::Test {
     };
     for (const auto& size : sizes) {
       size.apply();
-      for (int tab : {0, 1}) {
+      for (int tab : {0, 1, 2}) {
         HWND tabs = GetDlgItem(w, IDC_EX_TAB);
         SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
         NMHDR change{tabs, IDC_EX_TAB, TCN_SELCHANGE};
