@@ -113,11 +113,6 @@ std::u16string FieldText(double value) {
     if (c != '.') digits.push_back(c);
   }
   const int power = std::atoi(std::string(text.substr(e + 1)).c_str());
-  const std::u16string exact = [&] {
-    std::u16string s;
-    for (char c : text) s.push_back(c == '.' ? common::DecimalSeparator() : static_cast<char16_t>(c));
-    return s;
-  }();
   if (value == 0.0) return u"0";
 
   // The digits with the decimal point after `whole` of them (zeros added
@@ -146,7 +141,13 @@ std::u16string FieldText(double value) {
     const std::u16string s = written(power - 3 * step + 1, kPrefixes[static_cast<std::size_t>(step + 4)]);
     if (common::StrToValue(s) == value) return s;
   }
-  return exact;
+  // The digits as a whole number and a power of ten: no decimal separator,
+  // so it reads back whatever the separator is (a comma cannot be typed
+  // as one).
+  std::string exact = (negative ? "-" : "") + digits;
+  const int scale = power - static_cast<int>(digits.size()) + 1;
+  if (scale != 0) exact += "e" + std::to_string(scale);
+  return std::u16string(exact.begin(), exact.end());
 }
 
 }  // namespace velmora::response

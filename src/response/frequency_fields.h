@@ -48,8 +48,10 @@ void SetField(FrequencyField field, double value, OpAmp& op, FrequencySettings& 
 
 // The text a box shows for `value`: "∞" for infinity, else the shortest
 // decimal digits that read back to exactly `value`, scaled to an SI prefix
-// ("10M", "4.7n", "0.7p" is "700f") with the current decimal separator.
-// ReadFrequencyField gives `value` back for it. Never throws.
+// with the current decimal separator ("10M", "13.6", "38m") where that text
+// reads back exactly, or else as a whole number and a power of ten ("7e-13",
+// "136e-1" where the separator is a comma). ReadFrequencyField gives
+// `value` back for it. Never throws.
 std::u16string FieldText(double value);
 
 }  // namespace velmora::response

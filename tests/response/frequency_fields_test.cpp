@@ -102,19 +102,26 @@ TEST(FrequencyFieldText, WritesPrefixedShortestTexts) {
   for (const auto& c : cases) EXPECT_EQ(common::Utf16ToUtf8(FieldText(c.value)), common::Utf16ToUtf8(c.text));
 }
 
-TEST(FrequencyFieldText, EveryPresetValueReadsBack) {
+// Where Windows' regional settings make the comma the separator, no
+// fraction can be typed: the texts must still read back (13.6 as "136e-1").
+TEST(FrequencyFieldText, EveryPresetValueReadsBackWithEitherSeparator) {
   const FrequencySettings settings;
-  for (const Preset& p : Presets()) {
-    const OpAmp op = *FindPreset(p.name);
-    for (std::size_t k = 0; k < kOpAmpFields; ++k) {
-      const auto field = static_cast<F>(k);
-      const double value = FieldValue(field, op, settings);
-      const std::u16string text = FieldText(value);
-      EXPECT_EQ(ReadFrequencyField(field, text), value)
-          << p.name << " field " << k << ": " << common::Utf16ToUtf8(text) << " read as "
-          << Shown(ReadFrequencyField(field, text));
+  for (const char16_t separator : {u'.', u','}) {
+    common::SetDecimalSeparator(separator);
+    for (const Preset& p : Presets()) {
+      const OpAmp op = *FindPreset(p.name);
+      for (std::size_t k = 0; k < kOpAmpFields; ++k) {
+        const auto field = static_cast<F>(k);
+        const double value = FieldValue(field, op, settings);
+        const std::u16string text = FieldText(value);
+        EXPECT_EQ(ReadFrequencyField(field, text), value)
+            << p.name << " field " << k << ": " << common::Utf16ToUtf8(text) << " read as "
+            << Shown(ReadFrequencyField(field, text)) << ", separator " << static_cast<char>(separator);
+      }
     }
   }
+  common::SetDecimalSeparator(u'.');
+  EXPECT_EQ(common::Utf16ToUtf8(FieldText(13.6)), "13.6");
 }
 
 // A prefix scales the number after it was rounded, which can round once
