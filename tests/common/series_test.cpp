@@ -229,7 +229,8 @@ double RoundByLogarithms(double x, std::int32_t n) {
   double L = Log10(a);
   if (L < 0.0) L = L - 1.0;
   const auto e = static_cast<std::int32_t>(L);
-  const double p = e >= -3 && e <= 6 ? std::array{0.001, 0.01, 0.1, 1.0, 10.0, 100.0, 1e3, 1e4, 1e5, 1e6}[e + 3]
+  constexpr std::array kPowers{0.001, 0.01, 0.1, 1.0, 10.0, 100.0, 1e3, 1e4, 1e5, 1e6};
+  const double p = e >= -3 && e <= 6 ? kPowers[static_cast<std::size_t>(e + 3)]
                                      : CheckedExp(Checked(static_cast<double>(e)) * kStoredLn10).value();
   const double g = a / p;
   const std::int64_t l = RoundToInt64(static_cast<double>(steps) * Log10(g));

@@ -51,6 +51,12 @@ void ShowPageControls(HWND window, std::span<const PageControl> table, bool show
   for (const PageControl& c : table) ShowWindow(GetDlgItem(window, c.id), shown ? SW_SHOW : SW_HIDE);
 }
 
+void ExplorerPage::SetControlText(HWND window, int id, std::u16string_view text) {
+  settingText_ = true;
+  SetWindowTextW(GetDlgItem(window, id), common::ToWide(text).c_str());
+  settingText_ = false;
+}
+
 void RefuseBox(HWND window, int box, std::u16string_view message) {
   common::MessageBoxCentered(common::ToWide(message), common::MsgDlgType::Warning, common::msgdlg::kOK, 0, window);
   SetFocus(GetDlgItem(window, box));

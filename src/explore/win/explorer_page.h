@@ -81,6 +81,16 @@ class ExplorerPage {
   virtual void OnPaint(HDC) {}
   // WM_CTLCOLORSTATIC for one of its controls: a brush, or nullptr for the default.
   virtual HBRUSH OnColorStatic(HDC, HWND) { return nullptr; }
+
+ protected:
+  // Sets the text of control `id` of `window`. The change notification it
+  // causes arrives while SettingText() holds, so that a page tells its own
+  // texts from the user's typing.
+  void SetControlText(HWND window, int id, std::u16string_view text);
+  bool SettingText() const { return settingText_; }
+
+ private:
+  bool settingText_ = false;
 };
 
 }  // namespace velmora::explore

@@ -97,8 +97,8 @@ void FrequencyPage::Create(const PageHost& host, int top) {
   SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(texts::ExplorerOpAmpCustom).c_str()));
   SendMessageW(list, CB_SETCURSEL, 0, 0);
   const response::FrequencySettings defaults;
-  SetText(IDC_EX_CLOAD, response::FieldText(defaults.cload));
-  SetText(IDC_EX_TEMP, response::FieldText(defaults.tempC));
+  SetControlText(host_.window, IDC_EX_CLOAD, response::FieldText(defaults.cload));
+  SetControlText(host_.window, IDC_EX_TEMP, response::FieldText(defaults.tempC));
   ChoosePreset();
   EnableWindow(Item(IDC_EX_COPY_FREQ), FALSE);
 }
@@ -128,12 +128,6 @@ void FrequencyPage::Layout(const RECT& area) {
 
 HWND FrequencyPage::FirstControl() const { return Item(IDC_EX_OPAMP); }
 
-void FrequencyPage::SetText(int id, std::u16string_view text) {
-  settingText_ = true;
-  SetWindowTextW(Item(id), ToWide(text).c_str());
-  settingText_ = false;
-}
-
 void FrequencyPage::Follow(const std::optional<DesignInputs>& design) {
   design_ = design;
   Compute(true);
@@ -148,7 +142,8 @@ void FrequencyPage::ChoosePreset() {
   if (!op) return;
   const response::FrequencySettings settings;
   for (const Box& box : kBoxes) {
-    if (IsOpAmpBox(box)) SetText(box.id, response::FieldText(response::FieldValue(box.field, *op, settings)));
+    if (IsOpAmpBox(box))
+      SetControlText(host_.window, box.id, response::FieldText(response::FieldValue(box.field, *op, settings)));
   }
 }
 
@@ -166,7 +161,7 @@ bool FrequencyPage::OnCommand(int id, int code) {
   }
   const Box* box = BoxOf(id);
   if (box == nullptr) return false;
-  if (code == EN_CHANGE && !settingText_) {
+  if (code == EN_CHANGE && !SettingText()) {
     // A value of its own: the op-amp is no longer the preset.
     if (IsOpAmpBox(*box)) {
       const auto custom = static_cast<WPARAM>(response::Presets().size());
@@ -220,18 +215,18 @@ void FrequencyPage::Compute(bool quiet) {
 
 void FrequencyPage::Clear(std::u16string_view status) {
   report_.reset();
-  SetText(IDC_EX_FREQ_FIGURES, u"");
-  SetText(IDC_EX_FREQ_STATUS, status);
-  SetText(IDC_EX_LATCHES, u"");
+  SetControlText(host_.window, IDC_EX_FREQ_FIGURES, u"");
+  SetControlText(host_.window, IDC_EX_FREQ_STATUS, status);
+  SetControlText(host_.window, IDC_EX_LATCHES, u"");
   EnableWindow(Item(IDC_EX_COPY_FREQ), FALSE);
   for (const RECT& r : plotArea_) InvalidateRect(host_.window, &r, FALSE);
 }
 
 void FrequencyPage::ShowReport() {
   const response::FrequencyReport& r = *report_;
-  SetText(IDC_EX_FREQ_FIGURES,
+  SetControlText(host_.window, IDC_EX_FREQ_FIGURES,
           common::Utf8ToUtf16(common::RenderTables(response::HeadlineTables(r), common::TableFormat::Text, "\r\n")));
-  SetText(IDC_EX_FREQ_STATUS,
+  SetControlText(host_.window, IDC_EX_FREQ_STATUS,
           common::FillIn(texts::ExplorerSweep,
                          {common::Utf8ToUtf16(r.opamp.name), response::FieldText(r.settings.fmin),
                           response::FieldText(r.settings.fmax), common::Utf8ToUtf16(std::to_string(r.points.size()))}));
@@ -241,7 +236,8 @@ void FrequencyPage::ShowReport() {
     if (!latching.empty()) latching += u", ";
     latching += common::Utf8ToUtf16(response::LoadCaseName(s.load));
   }
-  SetText(IDC_EX_LATCHES, latching.empty() ? u"" : common::FillIn(texts::ExplorerLatches, {latching}));
+  SetControlText(host_.window, IDC_EX_LATCHES,
+                 latching.empty() ? u"" : common::FillIn(texts::ExplorerLatches, {latching}));
   EnableWindow(Item(IDC_EX_COPY_FREQ), TRUE);
   for (const RECT& area : plotArea_) InvalidateRect(host_.window, &area, FALSE);
 }

@@ -40,12 +40,10 @@ class FrequencyPage : public ExplorerPage {
   void ChoosePreset();
   void CopyFigures();
   HWND Item(int id) const { return GetDlgItem(host_.window, id); }
-  void SetText(int id, std::u16string_view text);
 
   PageHost host_;
   bool shown_ = false;
   std::array<RECT, 2> plotArea_{};  // |Zo|, gain
-  bool settingText_ = false;        // a change notification from the page's own SetText
   std::optional<DesignInputs> design_;
   main::DesignState state_{};
   std::optional<response::FrequencyReport> report_;

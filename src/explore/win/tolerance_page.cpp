@@ -97,11 +97,11 @@ void TolerancePage::Create(const PageHost& host, int top) {
   }
   SendMessageW(dist, CB_SETCURSEL, 0, 0);
   const ToleranceSettings defaults;
-  SetText(IDC_EX_SAMPLES, Count(defaults.samples));
-  SetText(IDC_EX_SEED, Count(defaults.seed));
-  SetText(IDC_EX_ACCEPT_ZO, common::Utf8ToUtf16(ShortestText(defaults.acceptZoPct)));
-  SetText(IDC_EX_ACCEPT_GAIN, common::Utf8ToUtf16(ShortestText(defaults.acceptGainDb)));
-  SetText(IDC_EX_TOL, common::Utf8ToUtf16(ShortestText(CustomaryTolerancePct(24))));
+  SetControlText(host_.window, IDC_EX_SAMPLES, Count(defaults.samples));
+  SetControlText(host_.window, IDC_EX_SEED, Count(defaults.seed));
+  SetControlText(host_.window, IDC_EX_ACCEPT_ZO, common::Utf8ToUtf16(ShortestText(defaults.acceptZoPct)));
+  SetControlText(host_.window, IDC_EX_ACCEPT_GAIN, common::Utf8ToUtf16(ShortestText(defaults.acceptGainDb)));
+  SetControlText(host_.window, IDC_EX_TOL, common::Utf8ToUtf16(ShortestText(CustomaryTolerancePct(24))));
   CheckRadioButton(host_.window, IDC_EX_SHOW_ZO, IDC_EX_SHOW_GAIN, IDC_EX_SHOW_ZO);
   EnableWindow(Item(IDC_EX_CANCEL), FALSE);
   EnableWindow(Item(IDC_EX_COPY_TOL), FALSE);
@@ -145,17 +145,11 @@ void TolerancePage::ShowProgress(bool shown) {
 
 HWND TolerancePage::FirstControl() const { return Item(IDC_EX_TOL); }
 
-void TolerancePage::SetText(int id, std::u16string_view text) {
-  settingText_ = true;
-  SetWindowTextW(Item(id), ToWide(text).c_str());
-  settingText_ = false;
-}
-
 void TolerancePage::Follow(const std::optional<DesignInputs>& design) {
   design_ = design;
   if (!design_) return;
   if (!toleranceEdited_)
-    SetText(IDC_EX_TOL, common::Utf8ToUtf16(ShortestText(CustomaryTolerancePct(design_->ER))));
+    SetControlText(host_.window, IDC_EX_TOL, common::Utf8ToUtf16(ShortestText(CustomaryTolerancePct(design_->ER))));
   StartAnalysis(true);
 }
 
@@ -173,7 +167,7 @@ bool TolerancePage::OnCommand(int id, int code) {
       InvalidateRect(host_.window, &histogramArea_, FALSE);
       return true;
     case IDC_EX_TOL:
-      if (code == EN_CHANGE && !settingText_) toleranceEdited_ = true;
+      if (code == EN_CHANGE && !SettingText()) toleranceEdited_ = true;
       return true;
     default: return false;
   }
@@ -255,27 +249,29 @@ void TolerancePage::OnJobDone(std::uint64_t generation) {
 
 void TolerancePage::ClearAnalysis(std::u16string_view status) {
   report_.reset();
-  SetText(IDC_EX_FIGURES, u"");
-  SetText(IDC_EX_YIELD, status);
-  SetText(IDC_EX_UNSTABLE, u"");
+  SetControlText(host_.window, IDC_EX_FIGURES, u"");
+  SetControlText(host_.window, IDC_EX_YIELD, status);
+  SetControlText(host_.window, IDC_EX_UNSTABLE, u"");
   EnableWindow(Item(IDC_EX_COPY_TOL), FALSE);
   InvalidateRect(host_.window, &histogramArea_, FALSE);
 }
 
 void TolerancePage::ShowAnalysis() {
   const ToleranceReport& r = *report_;
-  SetText(IDC_EX_FIGURES, common::Utf8ToUtf16(RenderTables(ToleranceTables(r), TableFormat::Text, "\r\n")));
+  SetControlText(host_.window, IDC_EX_FIGURES,
+                 common::Utf8ToUtf16(RenderTables(ToleranceTables(r), TableFormat::Text, "\r\n")));
   const Proportion y = YieldOf(r.monteCarlo);
-  SetText(IDC_EX_YIELD, common::FillIn(texts::ExplorerYield, {Percent(y.share), Percent(y.low), Percent(y.high),
-                                                             Count(r.monteCarlo.counts.accepted),
-                                                             Count(r.monteCarlo.samples)}));
+  SetControlText(host_.window, IDC_EX_YIELD,
+                 common::FillIn(texts::ExplorerYield, {Percent(y.share), Percent(y.low), Percent(y.high),
+                                                       Count(r.monteCarlo.counts.accepted),
+                                                       Count(r.monteCarlo.samples)}));
   std::u16string unstable;
   if (r.unstable()) {
     unstable = common::FillIn(texts::ExplorerUnstable, {Count(r.monteCarlo.bad), Count(r.monteCarlo.samples),
                                                         Count(static_cast<std::uint64_t>(r.worst.badCorners)),
                                                         Count(static_cast<std::uint64_t>(kCorners))});
   }
-  SetText(IDC_EX_UNSTABLE, unstable);
+  SetControlText(host_.window, IDC_EX_UNSTABLE, unstable);
   EnableWindow(Item(IDC_EX_COPY_TOL), TRUE);
   InvalidateRect(host_.window, &histogramArea_, FALSE);
 }

@@ -56,7 +56,6 @@ class TolerancePage : public ExplorerPage {
   void PlaceYield();
   void ShowProgress(bool shown);
   HWND Item(int id) const { return GetDlgItem(host_.window, id); }
-  void SetText(int id, std::u16string_view text);
 
   PageHost host_;
   bool shown_ = false;
@@ -65,7 +64,6 @@ class TolerancePage : public ExplorerPage {
   bool progressShown_ = false;
   std::optional<DesignInputs> design_;
   bool toleranceEdited_ = false;  // the user typed a tolerance: it no longer follows the series
-  bool settingText_ = false;      // a change notification from the page's own SetText
   Figure figure_ = Figure::Zo;    // of the histogram
   std::unique_ptr<ToleranceJob> job_;
   std::uint64_t generation_ = 0;
