@@ -22,8 +22,6 @@ using namespace std::string_literals;  // "\0"s keeps its NUL
 using testing::Designed;
 using testing::kDefault;
 
-constexpr std::string_view kFffd = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
-
 struct Case {
   const char* what;
   std::string in, out;
