@@ -224,6 +224,23 @@ class ProbeAnswer:
         return self.code == 0
 
 
+def end_process(process, timeout, last_input=b""):
+    """Writes `last_input` to a child's input and closes it, waits `timeout`
+    seconds for the child to end (killing it after that) and closes its output."""
+    try:
+        if last_input:
+            process.stdin.write(last_input)
+        process.stdin.close()
+    except OSError:
+        pass
+    try:
+        process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+    process.stdout.close()
+
+
 class Probe:
     """One long-lived "probe serve": a command per line in, its output and
     "end=CODE" out. Restarted at the next command after it stopped answering."""
@@ -243,16 +260,7 @@ class Probe:
         process, self.process = self.process, None
         if process is None:
             return
-        try:
-            process.stdin.close()  # "serve" ends at the end of its input
-        except OSError:
-            pass
-        try:
-            process.wait(timeout=2)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-        process.stdout.close()
+        end_process(process, 2)  # "serve" ends at the end of its input
 
     def line(self):
         """The next line of the answer, or None after PROBE_TIMEOUT without one."""
@@ -846,17 +854,7 @@ class Gui:
         holder, self.holder = self.holder, None
         if holder is None:
             return
-        try:
-            holder.stdin.write(b"release\n")
-            holder.stdin.close()
-        except OSError:
-            pass
-        try:
-            holder.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            holder.kill()
-            holder.wait()
-        holder.stdout.close()
+        end_process(holder, 20, b"release\n")
 
     # -- velmora-cli --
 

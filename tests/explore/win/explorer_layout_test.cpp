@@ -84,28 +84,11 @@ std::vector<std::string> LayoutFaults(HWND window) {
   return faults;
 }
 
-class ExplorerLayout : public ::testing::Test {
+class ExplorerLayout : public testing::ExplorerWindowTest {
  protected:
-  void SetUp() override {
-    instance_ = GetModuleHandleW(nullptr);
-    ASSERT_TRUE(main_->Create(instance_, {}));
-  }
-
-  // The main window's end posts the quit message of a program: taken back,
-  // or it would end the next test's modal loop.
-  void TearDown() override {
-    explorer_.reset();
-    main_.reset();
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-  }
-
   // Opens the explorer on `page` for `design` and waits for its analysis.
   void Open(TFormExplorer::Page page, const DesignInputs& design) {
-    TFormExplorer::Links links;
-    links.current = [design] { return std::optional<DesignInputs>(design); };
-    explorer_->Open(instance_, main_->Handle(), links, page);
+    OpenOn(page, design);
     HWND yield = GetDlgItem(explorer_->Handle(), IDC_EX_YIELD);
     ASSERT_TRUE(PumpUntil([yield] { return TextOf(yield).find(L'/') != std::wstring::npos; }))
         << "the analysis did not end: " << ::testing::PrintToString(TextOf(yield));
@@ -141,9 +124,6 @@ class ExplorerLayout : public ::testing::Test {
     ShowWindow(w, SW_RESTORE);
   }
 
-  HINSTANCE instance_ = nullptr;
-  std::unique_ptr<main::TFormMain> main_ = std::make_unique<main::TFormMain>();
-  std::unique_ptr<TFormExplorer> explorer_ = std::make_unique<TFormExplorer>();
 };
 
 TEST_F(ExplorerLayout, EveryControlStaysInsideAndApartAtThreeSizes) {

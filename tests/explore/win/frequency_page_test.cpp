@@ -158,25 +158,11 @@ std::vector<std::string> PointsOffTheCurve(const Screenshot& shot, const Frame& 
   return off;
 }
 
-class FrequencyPageTest : public ::testing::Test {
+class FrequencyPageTest : public testing::ExplorerWindowTest {
  protected:
-  void SetUp() override {
-    instance_ = GetModuleHandleW(nullptr);
-    ASSERT_TRUE(main_->Create(instance_, {}));
-  }
-  void TearDown() override {
-    explorer_.reset();
-    main_.reset();
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-  }
-
   void Open(const DesignInputs& design) {
     design_ = design;
-    TFormExplorer::Links links;
-    links.current = [design] { return std::optional<DesignInputs>(design); };
-    explorer_->Open(instance_, main_->Handle(), links, TFormExplorer::Page::Frequency);
+    OpenOn(TFormExplorer::Page::Frequency, design);
     ASSERT_TRUE(PumpUntil([this] { return IsWindowEnabled(Item(IDC_EX_COPY_FREQ)) != FALSE; }))
         << "nothing computed: " << ::testing::PrintToString(TextOf(Item(IDC_EX_FREQ_STATUS)));
   }
@@ -220,10 +206,7 @@ class FrequencyPageTest : public ::testing::Test {
     }
   }
 
-  HINSTANCE instance_ = nullptr;
   DesignInputs design_{};
-  std::unique_ptr<main::TFormMain> main_ = std::make_unique<main::TFormMain>();
-  std::unique_ptr<TFormExplorer> explorer_ = std::make_unique<TFormExplorer>();
 };
 
 TEST_F(FrequencyPageTest, DrawnCurvesAreTheSvgsForTheDefaultDesign) {
